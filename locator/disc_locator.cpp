@@ -1,0 +1,114 @@
+#include "locator/disc_locator.h"
+
+#include "locator/list_input.h"
+#include "platform/platform.h"
+
+namespace {
+
+// What the user sees in the path dialog.
+const std::wstring kDialogTitle = L"Enter Drive and Path for CD-ROM";
+const std::wstring kFirstPrompt = L"Enter Drive and Path for CD-ROM:";
+const std::wstring kRetryPrompt =
+    L"Please check or re-enter drive and path\r\n\r\n" + kFirstPrompt;
+
+// The path the first dialog of every run offers.
+const std::wstring kDefaultDiscPath = L"D:\\";
+
+// The cache file's one line is this key followed by the disc path. On
+// reading, this many characters are dropped without being examined.
+const std::wstring kCacheKey = L"CDROM=";
+
+// Where the marker files may sit below a candidate path.
+const std::wstring kInstallDirectory = L"INSTALL\\";
+
+}  // namespace
+
+bool CDRMCLAS::OpenDialog(std::wstring ProdName, std::wstring KeyFile) {
+  m_CDPath.clear();
+  m_ProdName = std::move(ProdName);
+  m_DefaultPath = kDefaultDiscPath;
+  if (TryCachedLocation(KeyFile)) return true;
+  return AskUntilQualified(KeyFile);
+}
+
+// The remembered location. Once the cache file is known to exist, any
+// failure while reading or checking it only means "ask the user".
+bool CDRMCLAS::TryCachedLocation(const std::wstring& KeyFile) {
+  const std::wstring cacheFile = CacheFileName();
+  if (!platform::Current().FindPattern(cacheFile)) return false;
+  try {
+    return CheckCDPath(ReadCachedCandidate(cacheFile), KeyFile);
+  } catch (const platform::Failure&) {
+    return false;
+  }
+}
+
+std::wstring CDRMCLAS::ReadCachedCandidate(const std::wstring& cacheFile) {
+  const std::wstring line = platform::Current().ReadFirstLine(cacheFile);
+  const std::wstring item = locator::FirstItem(line);
+  std::wstring candidate =
+      item.size() > kCacheKey.size() ? item.substr(kCacheKey.size()) : L"";
+  return AddBackslash(candidate);
+}
+
+// The prompt phase: nothing is absorbed here.
+bool CDRMCLAS::AskUntilQualified(const std::wstring& KeyFile) {
+  m_CDPath = AskCDPath(kFirstPrompt);
+  while (!m_CDPath.empty()) {
+    if (CheckCDPath(m_CDPath, KeyFile)) {
+      WriteCacheFile();
+      return true;
+    }
+    m_DefaultPath = m_CDPath;
+    m_CDPath = AskCDPath(kRetryPrompt);
+  }
+  return false;
+}
+
+// Replaces any earlier cache file, whatever its attributes: a hidden or
+// read-only leftover must not make a good answer fail.
+void CDRMCLAS::WriteCacheFile() {
+  const std::wstring name = CacheFileName();
+  platform::Current().DeleteFileAnyAttributes(name);
+  platform::Current().WriteTextFile(name, {kCacheKey + m_CDPath});
+}
+
+// The separator is appended unconditionally: a launcher in a drive root
+// gives "E:\\KX31.INI", which the system accepts.
+std::wstring CDRMCLAS::CacheFileName() const {
+  return platform::Current().LauncherDirectory() + L"\\" + m_ProdName +
+         L".INI";
+}
+
+// Both searches always run. A search that fails (a drive that is not
+// ready, a name the system rejects, a missing directory) found nothing
+// there, so a disc without an INSTALL directory still qualifies by the
+// marker in its root.
+bool CDRMCLAS::CheckCDPath(std::wstring Path, std::wstring /*KeyFile*/) {
+  const bool inRoot = MarkerFound(Path + m_ProdName + L".*");
+  const bool inInstall =
+      MarkerFound(Path + kInstallDirectory + m_ProdName + L".*");
+  if (!inRoot && !inInstall) return false;
+  m_CDPath = std::move(Path);
+  return true;
+}
+
+bool CDRMCLAS::MarkerFound(const std::wstring& pattern) {
+  try {
+    return platform::Current().FindPattern(pattern);
+  } catch (const platform::Failure&) {
+    return false;
+  }
+}
+
+std::wstring CDRMCLAS::AskCDPath(std::wstring Prompt) {
+  std::wstring answer =
+      platform::Current().InputText(Prompt, kDialogTitle, m_DefaultPath);
+  if (!answer.empty()) AddBackslash(answer);
+  return answer;
+}
+
+std::wstring CDRMCLAS::AddBackslash(std::wstring& Path) {
+  if (Path.empty() || Path.back() != L'\\') Path += L'\\';
+  return Path;
+}

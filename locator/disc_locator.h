@@ -1,0 +1,35 @@
+// The disc locator: finds the directory that holds the product's disc,
+// remembers it in the location cache file beside the launcher, and asks the
+// user for it in the path dialog when there is no good remembered location.
+#pragma once
+
+#include <string>
+
+// One instance per run. Call OpenDialog, then read CD_Path.
+class CDRMCLAS {
+ public:
+  // Locates the disc for the product `ProdName`. True when a path
+  // qualified (CD_Path then returns it, ending in "\"); false when the user
+  // gave up with an empty answer. `KeyFile` is handed on to every probe,
+  // which does not read it. Throws platform::Failure from the prompt phase.
+  bool OpenDialog(std::wstring ProdName, std::wstring KeyFile);
+
+  // The located disc path, or the empty string.
+  std::wstring CD_Path() const { return m_CDPath; }
+
+ private:
+  bool TryCachedLocation(const std::wstring& KeyFile);
+  bool AskUntilQualified(const std::wstring& KeyFile);
+  std::wstring ReadCachedCandidate(const std::wstring& cacheFile);
+  void WriteCacheFile();
+  std::wstring CacheFileName() const;
+
+  bool CheckCDPath(std::wstring Path, std::wstring KeyFile);
+  bool MarkerFound(const std::wstring& pattern);
+  std::wstring AskCDPath(std::wstring Prompt);
+  static std::wstring AddBackslash(std::wstring& Path);
+
+  std::wstring m_CDPath;
+  std::wstring m_ProdName;
+  std::wstring m_DefaultPath;
+};

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing the launcher needs on Debian 12.
+# Installs only what is missing; safe to run again.
+set -euo pipefail
+
+packages=(cmake g++ make googletest libgtest-dev
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+          wine wine64 xvfb xauth xdotool imagemagick xorriso binutils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  # wine64 recommends wine32:i386, which breaks the wine command on
+  # kernels without 32-bit support: no recommends.
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
