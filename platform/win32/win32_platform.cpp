@@ -1,0 +1,222 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include "platform/win32/errors.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/path_dialog.h"
+
+namespace platform::win32 {
+
+namespace {
+
+// A cache file's first line is a path; reading stops after this much.
+constexpr DWORD kLongestLineRead = 1 << 20;
+
+bool IsNormalFile(DWORD attributes) {
+  return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                        FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+bool HasDriveLetter(const std::wstring& path) {
+  return path.size() >= 2 && path[1] == L':' &&
+         ((path[0] >= L'A' && path[0] <= L'Z') ||
+          (path[0] >= L'a' && path[0] <= L'z'));
+}
+
+// A name with an embedded NUL would reach the system cut short.
+const wchar_t* SystemName(const std::wstring& path) {
+  if (path.find(L'\0') != std::wstring::npos) {
+    throw FailureOf(ERROR_INVALID_NAME);
+  }
+  return path.c_str();
+}
+
+FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share,
+                    DWORD disposition) {
+  FileHandle file(::CreateFileW(SystemName(path), access, share, nullptr,
+                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw LastFailure();
+  return file;
+}
+
+// Reads up to the first CR or LF, the end of the file, or the limit.
+std::string ReadLineBytes(const FileHandle& file) {
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (bytes.size() < kLongestLineRead) {
+    if (!::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr)) {
+      throw LastFailure();
+    }
+    if (read == 0) break;
+    bytes.append(chunk, read);
+    if (bytes.find_first_of("\r\n") != std::string::npos) break;
+  }
+  return bytes;
+}
+
+void WriteAll(const FileHandle& file, const std::string& bytes) {
+  DWORD written = 0;
+  if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                   &written, nullptr) ||
+      written != bytes.size()) {
+    throw LastFailure();
+  }
+}
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(
+        nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) throw LastFailure();
+    if (length < path.size()) return path.substr(0, length);
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace
+
+std::string ToAnsi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size,
+                                           nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), length,
+                        nullptr, nullptr);
+  return bytes;
+}
+
+std::wstring Win32Platform::FromAnsi(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+bool Win32Platform::FindPattern(const std::wstring& pattern) {
+  WIN32_FIND_DATAW found;
+  FindHandle search(::FindFirstFileW(SystemName(pattern), &found));
+  if (!search) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) {
+      return false;
+    }
+    throw FailureOf(error);
+  }
+  do {
+    if (IsNormalFile(found.dwFileAttributes)) return true;
+  } while (::FindNextFileW(search.Get(), &found));
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_NO_MORE_FILES) return false;
+  throw FailureOf(error);
+}
+
+std::wstring Win32Platform::LauncherDirectory() {
+  std::wstring path = ModulePath();
+  path.resize(path.find_last_of(L'\\') + 1);
+  const bool driveRoot = path.size() == 3 && HasDriveLetter(path);
+  if (!driveRoot && !path.empty()) path.pop_back();
+  return path;
+}
+
+void Win32Platform::DeleteFileAnyAttributes(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(SystemName(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+    throw FailureOf(error);
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw FailureOf(ERROR_ACCESS_DENIED);
+  constexpr DWORD kProtecting =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if ((attributes & kProtecting) &&
+      !::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    throw LastFailure();
+  }
+  if (!::DeleteFileW(path.c_str())) throw LastFailure();
+}
+
+std::wstring Win32Platform::ReadFirstLine(const std::wstring& path) {
+  const FileHandle file = OpenFile(path, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   OPEN_EXISTING);
+  std::string bytes = ReadLineBytes(file);
+  if (bytes.empty()) throw FailureOf(ERROR_HANDLE_EOF);
+  bytes.resize(std::min(bytes.find_first_of("\r\n"), bytes.size()));
+  return FromAnsi(bytes);
+}
+
+void Win32Platform::WriteTextFile(const std::wstring& path,
+                                  const std::vector<std::wstring>& lines) {
+  std::string bytes;
+  for (const std::wstring& line : lines) bytes += ToAnsi(line) + "\r\n";
+  const FileHandle file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  WriteAll(file, bytes);
+}
+
+void Win32Platform::ChangeDrive(const std::wstring& path) {
+  if (!HasDriveLetter(path)) return;
+  if (!::SetCurrentDirectoryW(path.substr(0, 2).c_str())) throw LastFailure();
+}
+
+void Win32Platform::ChangeDirectory(const std::wstring& path) {
+  if (!::SetCurrentDirectoryW(SystemName(path))) throw LastFailure();
+}
+
+std::wstring Win32Platform::InputText(const std::wstring& prompt,
+                                      const std::wstring& title,
+                                      const std::wstring& defaultText) {
+  return ShowPathDialog(prompt, title, defaultText);
+}
+
+// The program path is both the application name and, quoted, the command
+// line, so a path with blanks can never start another program. The viewer
+// gets the system's default error mode, not the launcher's.
+std::uint32_t Win32Platform::StartProgram(const std::wstring& path,
+                                          int style) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(style);
+  std::wstring commandLine = L"\"" + path + L"\"";
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(SystemName(path), commandLine.data(), nullptr, nullptr,
+                        FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr,
+                        &startup, &started)) {
+    throw LastFailure();
+  }
+  const ProcessHandles handles(started);
+  return started.dwProcessId;
+}
+
+std::uint32_t Win32Platform::GetWindowsDirectoryA(char* buffer,
+                                                  std::uint32_t size) {
+  return ::GetWindowsDirectoryA(buffer, size);
+}
+
+std::uint32_t Win32Platform::GetSystemDirectoryA(char* buffer,
+                                                 std::uint32_t size) {
+  return ::GetSystemDirectoryA(buffer, size);
+}
+
+void Win32Platform::ReportUnhandledFailure(const Failure& failure) noexcept {
+  try {
+    const std::wstring text = L"Error " + std::to_wstring(failure.Number()) +
+                              L":\r\n\r\n" + failure.Description();
+    std::wstring caption = ModulePath();
+    caption = caption.substr(caption.find_last_of(L'\\') + 1);
+    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(),
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  } catch (...) {
+    ::MessageBoxW(nullptr, failure.Description().c_str(), nullptr,
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  }
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,32 @@
+// The launcher's platform on the real Win32 API.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace platform::win32 {
+
+class Win32Platform : public Platform {
+ public:
+  bool FindPattern(const std::wstring& pattern) override;
+  std::wstring LauncherDirectory() override;
+  void DeleteFileAnyAttributes(const std::wstring& path) override;
+  std::wstring ReadFirstLine(const std::wstring& path) override;
+  void WriteTextFile(const std::wstring& path,
+                     const std::vector<std::wstring>& lines) override;
+  void ChangeDrive(const std::wstring& path) override;
+  void ChangeDirectory(const std::wstring& path) override;
+  std::wstring InputText(const std::wstring& prompt, const std::wstring& title,
+                         const std::wstring& defaultText) override;
+  std::uint32_t StartProgram(const std::wstring& path, int style) override;
+  std::uint32_t GetWindowsDirectoryA(char* buffer,
+                                     std::uint32_t size) override;
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  std::wstring FromAnsi(std::string_view text) override;
+  void ReportUnhandledFailure(const Failure& failure) noexcept override;
+};
+
+// Converts Unicode text to the system's ANSI code page; characters the
+// code page lacks become its default character.
+std::string ToAnsi(const std::wstring& text);
+
+}  // namespace platform::win32
