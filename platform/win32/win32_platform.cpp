@@ -165,8 +165,17 @@ void Win32Platform::ChangeDrive(const std::wstring& path) {
   if (!::SetCurrentDirectoryW(path.substr(0, 2).c_str())) throw LastFailure();
 }
 
+// Like the C runtime, remember the directory as its drive's own ("=E:"),
+// so that making the drive current again returns to it.
 void Win32Platform::ChangeDirectory(const std::wstring& path) {
   if (!::SetCurrentDirectoryW(SystemName(path))) throw LastFailure();
+  wchar_t current[MAX_PATH] = {};
+  const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, current);
+  const std::wstring full(current, length < MAX_PATH ? length : 0);
+  if (HasDriveLetter(full)) {
+    const wchar_t variable[] = {L'=', full[0], L':', L'\0'};
+    ::SetEnvironmentVariableW(variable, full.c_str());
+  }
 }
 
 std::wstring Win32Platform::InputText(const std::wstring& prompt,

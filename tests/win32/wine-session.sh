@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# A private, headless 64-bit Wine machine for the launcher's Windows tests.
+#
+#   wine-session.sh start              make the prefix (once), start Xvfb
+#                                      and a persistent Wine server
+#   wine-session.sh run PROGRAM ARG... run a Windows program on it
+#   wine-session.sh stop               shut the Wine server and Xvfb down
+#
+# LAUNCHER_WINE_ROOT names the folder in the build tree that holds it all:
+#   prefix/   the WINEPREFIX (C: is prefix/drive_c, the Windows directory
+#             C:\windows)
+#   disc/     drive E:, a CD-ROM drive
+#   Q:        a drive whose folder does not exist, so it is never ready
+set -euo pipefail
+
+root=${LAUNCHER_WINE_ROOT:?set LAUNCHER_WINE_ROOT to a folder in the build tree}
+export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+stop_session() {
+  wineserver -k 2>/dev/null || true
+  [ -f "$root/xvfb.pid" ] && kill "$(cat "$root/xvfb.pid")" 2>/dev/null || true
+  rm -f "$root/display" "$root/xvfb.pid"
+}
+
+start_display() {
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$root/display" \
+    >/dev/null 2>&1 &
+  echo $! >"$root/xvfb.pid"
+  for _ in $(seq 100); do [ -s "$root/display" ] && return; sleep 0.1; done
+  echo "Xvfb did not start" >&2; exit 1
+}
+
+make_prefix() {
+  [ -f "$WINEPREFIX/.ready" ] && return
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  # A drive's type is read when a Wine session starts.
+  wine reg add 'HKLM\Software\Wine\Drives' /v e: /d cdrom /f >/dev/null 2>&1
+  wineserver -w </dev/null >/dev/null 2>&1
+  touch "$WINEPREFIX/.ready"
+}
+
+map_drives() {
+  mkdir -p "$root/disc"
+  ln -sfn "$root/disc" "$WINEPREFIX/dosdevices/e:"
+  ln -sfn "$root/no-such-folder" "$WINEPREFIX/dosdevices/q:"
+}
+
+use_display() { DISPLAY=:$(head -n1 "$root/display"); export DISPLAY; }
+
+case ${1:-} in
+  start)
+    mkdir -p "$root"
+    stop_session
+    start_display
+    use_display
+    make_prefix
+    map_drives
+    wineserver -p </dev/null >/dev/null 2>&1
+    # Start the session's own services now, detached from this output: a
+    # test's Wine process would hand them its pipes, and CTest would wait
+    # for those pipes to close.
+    wine wineboot </dev/null >/dev/null 2>&1
+    ;;
+  run)
+    shift
+    use_display
+    exec wine "$@"
+    ;;
+  stop)
+    stop_session
+    ;;
+  *)
+    echo "usage: $0 start | run PROGRAM [ARG...] | stop" >&2
+    exit 2
+    ;;
+esac
