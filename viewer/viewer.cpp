@@ -130,6 +130,8 @@ int RunWindow(HINSTANCE instance, int show) {
                                 WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                 640, 480, nullptr, nullptr, instance, nullptr);
   ::ShowWindow(window, show);
+  shownLines.push_back(::IsZoomed(window) ? L"Window: maximized"
+                                          : L"Window: not maximized");
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&message);

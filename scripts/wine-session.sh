@@ -6,6 +6,9 @@
 #   wine-session.sh run PROGRAM ARG... run a Windows program on it
 #   wine-session.sh stop               shut the Wine server and Xvfb down
 #
+# With LAUNCHER_WINE_DISPLAY set (":0", say) it uses that display instead
+# of a private Xvfb.
+#
 # LAUNCHER_WINE_ROOT names the folder in the build tree that holds it all:
 #   prefix/   the WINEPREFIX (C: is prefix/drive_c, the Windows directory
 #             C:\windows)
@@ -15,7 +18,8 @@ set -euo pipefail
 
 root=${LAUNCHER_WINE_ROOT:?set LAUNCHER_WINE_ROOT to a folder in the build tree}
 export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono, no Gecko, and no menu entries written into the home folder.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 stop_session() {
   wineserver -k 2>/dev/null || true
@@ -24,6 +28,10 @@ stop_session() {
 }
 
 start_display() {
+  if [ -n "${LAUNCHER_WINE_DISPLAY:-}" ]; then
+    echo "${LAUNCHER_WINE_DISPLAY#:}" >"$root/display"
+    return
+  fi
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$root/display" \
     >/dev/null 2>&1 &
   echo $! >"$root/xvfb.pid"
@@ -32,13 +40,16 @@ start_display() {
 }
 
 make_prefix() {
-  [ -f "$WINEPREFIX/.ready" ] && return
+  [ -f "$WINEPREFIX/.ready-v2" ] && return
   rm -rf "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
   # A drive's type is read when a Wine session starts.
   wine reg add 'HKLM\Software\Wine\Drives' /v e: /d cdrom /f >/dev/null 2>&1
+  # Without a window manager Wine places and maximizes windows itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+    >/dev/null 2>&1
   wineserver -w </dev/null >/dev/null 2>&1
-  touch "$WINEPREFIX/.ready"
+  touch "$WINEPREFIX/.ready-v2"
 }
 
 map_drives() {

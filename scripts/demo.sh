@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# The launcher doing its whole job, on the very launcher.exe the tests prove.
+#
+# Builds the Windows launcher, the stand-in viewer and the demo disc, puts
+# the disc in drive E: (a CD-ROM drive) of a private Wine machine in the
+# build tree, and runs launcher.exe from a writable folder of its own, twice:
+# the first run asks for the disc, the second remembers it.
+#
+# With a display (DISPLAY set) you answer the dialog and see the viewer.
+# Without one it runs under Xvfb, answers the dialog as a person would
+# (types E: and presses Enter) and saves screenshots of the dialog and the
+# viewer in build/mingw64/demo/screens.
+#
+#   scripts/demo.sh [--headless] [--no-build]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source=$PWD
+build=$source/build/mingw64
+headless=${DISPLAY:+no}; headless=${headless:-yes}
+no_build=no
+for arg in "$@"; do
+  case $arg in
+    --headless) headless=yes ;;
+    --no-build) no_build=yes ;;
+    *) echo "usage: $0 [--headless] [--no-build]" >&2; exit 2 ;;
+  esac
+done
+
+if [ $no_build = no ]; then
+  ./scripts/install-deps.sh
+  cmake --preset mingw64 >/dev/null
+  cmake --build --preset mingw64 -j"$(nproc)" --target launcher demo_disc >/dev/null
+fi
+
+export LAUNCHER_WINE_ROOT=$build/demo/wine
+if [ $headless = yes ]; then unset LAUNCHER_WINE_DISPLAY; else export LAUNCHER_WINE_DISPLAY=$DISPLAY; fi
+session=$source/scripts/wine-session.sh
+prefix=$LAUNCHER_WINE_ROOT/prefix
+screens=$build/demo/screens
+launcher_dir=$prefix/drive_c/DemoLauncher
+record_unix=$prefix/drive_c/viewer-started.ini
+title='Enter Drive and Path for CD-ROM'
+
+say() { printf '\n== %s\n' "$*"; }
+wait_for() {  # wait_for SECONDS COMMAND...: poll until the command succeeds
+  local limit=$1; shift
+  for _ in $(seq $((limit * 10))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+find_window() { xdotool search --onlyvisible --name "$1" | head -n1 | grep .; }
+shoot() {  # shoot WINDOW FILE
+  mkdir -p "$screens"
+  import -window "$1" "$2" && echo "saved $2"
+}
+show_file() { printf -- '--- %s\n' "$1"; sed 's/\r$/  [CR LF]/' "$2"; }
+
+say "Preparing the Wine machine: the demo disc in drive E: (CD-ROM)"
+rm -rf "$LAUNCHER_WINE_ROOT/disc"
+mkdir -p "$LAUNCHER_WINE_ROOT"
+cp -a "$build/demo/disc" "$LAUNCHER_WINE_ROOT/disc"
+"$session" start
+trap '"$session" stop' EXIT
+export DISPLAY=:$(head -n1 "$LAUNCHER_WINE_ROOT/display")
+rm -rf "$launcher_dir" "$prefix/drive_c/windows/B2020.INI" "$record_unix"
+mkdir -p "$launcher_dir"
+cp "$build/platform/win32/launcher.exe" "$launcher_dir/"
+export STANDIN_VIEWER_RECORD='C:\viewer-started.ini'
+
+run_launcher() { "$session" run 'C:\DemoLauncher\launcher.exe'; }
+
+say "First run: no location remembered yet, so the launcher asks"
+run_launcher & launcher_pid=$!
+if [ $headless = yes ]; then
+  wait_for 60 find_window "$title" || { echo "the path dialog did not appear" >&2; exit 1; }
+  dialog=$(find_window "$title")
+  sleep 0.5
+  shoot "$dialog" "$screens/dialog.png"
+  xdotool windowfocus --sync "$dialog"
+  xdotool type --delay 80 'E:'
+  xdotool key Return
+  echo "typed E: and pressed Enter"
+else
+  echo "answer the dialog (the demo disc is in drive E:)"
+fi
+wait "$launcher_pid" || { echo "launcher.exe ended with exit code $?" >&2; exit 1; }
+
+wait_for 30 test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
+if [ $headless = yes ]; then
+  wait_for 30 find_window 'IVIEWP32' || { echo "no viewer window" >&2; exit 1; }
+  viewer=$(find_window 'IVIEWP32')
+  sleep 1
+  shoot root "$screens/viewer.png"
+  xdotool windowclose "$viewer" 2>/dev/null || true
+else
+  echo "close the viewer to go on"
+fi
+wait_for 600 sh -c "! xdotool search --onlyvisible --name IVIEWP32 | grep -q ."
+
+say "What the launcher left behind"
+show_file 'C:\DemoLauncher\KX31.INI (the remembered location)' "$launcher_dir/KX31.INI"
+show_file 'C:\windows\B2020.INI (the viewer settings)' "$prefix/drive_c/windows/B2020.INI"
+show_file 'how the viewer was started (recorded by the viewer itself)' "$record_unix"
+
+say "Second run: the remembered location is used, no dialog"
+rm -f "$record_unix"
+run_launcher & launcher_pid=$!
+dialog_seen=no
+while kill -0 "$launcher_pid" 2>/dev/null; do
+  find_window "$title" >/dev/null 2>&1 && dialog_seen=yes
+  sleep 0.1
+done
+wait "$launcher_pid"
+wait_for 30 test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
+[ $dialog_seen = no ] || { echo "the second run asked again" >&2; exit 1; }
+echo "no dialog; the viewer was started from the remembered E:\\"
+show_file 'how the viewer was started' "$record_unix"
+[ $headless = yes ] && { wait_for 30 find_window 'IVIEWP32'; xdotool windowclose "$(find_window IVIEWP32)" 2>/dev/null || true; }
+say "Done"
