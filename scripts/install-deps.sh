@@ -3,7 +3,7 @@
 # Installs only what is missing; safe to run again.
 set -euo pipefail
 
-packages=(cmake g++ make googletest libgtest-dev
+packages=(cmake g++ make googletest libgtest-dev clang libclang-rt-14-dev hyperfine
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth xdotool imagemagick xorriso binutils)
 missing=()

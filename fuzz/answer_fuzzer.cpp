@@ -1,0 +1,61 @@
+// Any typed answer (two bytes a character): it is normalised to end in "\",
+// both marker patterns are built from it, a rejected answer comes back as
+// the next default, and a qualified one is remembered in exactly one line.
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_check.h"
+#include "locator/disc_locator.h"
+#include "platform/fake/fake_platform.h"
+
+namespace {
+
+std::wstring Answer(const std::uint8_t* data, std::size_t size) {
+  std::wstring text;
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    text += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+  }
+  return text;
+}
+
+std::string Ansi(const std::wstring& text) {
+  std::string bytes;
+  for (wchar_t c : text) bytes += c <= 0xFF ? static_cast<char>(c) : '?';
+  return bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  const std::wstring answer = Answer(data, size);
+  platform::fake::FakePlatform os;
+  platform::ScopedPlatform use(os);
+  os.AddDrive(L"E:");
+  os.AddFile(L"E:\\KX31.EXE");
+  os.AddFile(L"E:\\DATA\\INSTALL\\KX31.TXT");
+  os.dialogAnswers = {answer, L""};
+
+  CDRMCLAS locator;
+  const bool found = locator.OpenDialog(L"KX31", L"NARD.ZIP");
+
+  if (answer.empty()) {
+    FUZZ_CHECK(!found && os.dialogs.size() == 1);
+    return 0;
+  }
+  const std::wstring normalised =
+      answer.back() == L'\\' ? answer : answer + L'\\';
+  FUZZ_CHECK(os.searches.size() >= 3);
+  FUZZ_CHECK(os.searches[1] == normalised + L"KX31.*");
+  FUZZ_CHECK(os.searches[2] == normalised + L"INSTALL\\KX31.*");
+  if (found) {
+    FUZZ_CHECK(locator.CD_Path() == normalised);
+    FUZZ_CHECK(os.Contents(L"C:\\LAUNCH\\KX31.INI") ==
+               "CDROM=" + Ansi(normalised) + "\r\n");
+  } else {
+    FUZZ_CHECK(os.dialogs.size() == 2);
+    FUZZ_CHECK(os.dialogs[1].defaultText == normalised);
+    FUZZ_CHECK(!os.Exists(L"C:\\LAUNCH\\KX31.INI"));
+  }
+  return 0;
+}
