@@ -1,0 +1,181 @@
+#include "tests/win32/launcher_fixture.h"
+
+#include "platform/win32/resource.h"
+#include "tests/win32/support.h"
+
+namespace wintest {
+
+LauncherFixture::LauncherFixture(std::wstring launcherFolder)
+    : folder(std::move(launcherFolder)),
+      launcher(folder + L"\\launcher.exe"),
+      cacheFile(folder + L"\\KX31.INI") {}
+
+void LauncherFixture::SetUp() {
+  if (folder.rfind(L"C:\\", 0) == 0) {
+    RemoveTree(folder);
+    MakeFolder(folder);
+    ASSERT_TRUE(::CopyFileW(EnvironmentPath(L"LAUNCHER").c_str(),
+                            launcher.c_str(), FALSE));
+  }
+  ResetDisc();
+  ::DeleteFileW(kSettingsFile.c_str());
+  ForgetViewerStart();
+  ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", record.c_str());
+  ::SetEnvironmentVariableW(L"STANDIN_VIEWER_EXIT", L"1");
+}
+
+void LauncherFixture::TearDown() {
+  if (process_ != nullptr) {
+    ::TerminateProcess(process_, 1);
+    ::CloseHandle(process_);
+  }
+  if (folder.rfind(L"C:\\", 0) == 0) RemoveTree(folder);
+}
+
+void LauncherFixture::ResetDisc() {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(L"E:\\*", &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = L"E:\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path.c_str());
+      }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  MakeFolder(L"E:\\INSTALL");
+  MakeFolder(L"E:\\B2020\\IVT");
+  WriteBytes(L"E:\\KX31.EXE", "");
+  ::SetFileAttributesW(L"E:\\KX31.EXE", FILE_ATTRIBUTE_READONLY);
+  CopyViewer(L"E:\\IVIEWP32.EXE");
+}
+
+// A viewer from the test before may still be on its way out.
+void LauncherFixture::CopyViewer(const std::wstring& to) {
+  const std::wstring from = EnvironmentPath(L"STANDIN_VIEWER");
+  ASSERT_TRUE(WaitFor(
+      [&] { return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != 0; },
+      std::chrono::seconds(10)));
+}
+
+void LauncherFixture::ForgetViewerStart() { ::DeleteFileW(record.c_str()); }
+
+void LauncherFixture::Launch() {
+  if (process_ != nullptr) ::CloseHandle(process_);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::wstring commandLine = L"\"" + launcher + L"\"";
+  const std::wstring start = L"C:\\";
+  ASSERT_TRUE(::CreateProcessW(launcher.c_str(), commandLine.data(), nullptr,
+                               nullptr, FALSE, 0, nullptr, start.c_str(),
+                               &startup, &info));
+  ::CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  processId_ = info.dwProcessId;
+}
+
+bool LauncherFixture::Exited() {
+  return ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+}
+
+DWORD LauncherFixture::ExitCode() {
+  EXPECT_EQ(::WaitForSingleObject(process_, 20000), WAIT_OBJECT_0)
+      << "launcher.exe did not end";
+  DWORD code = 0xDEAD;
+  ::GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+HWND LauncherFixture::FindOwnWindow(const std::wstring& title) {
+  for (HWND w = ::FindWindowW(L"#32770", title.c_str()); w != nullptr;
+       w = ::FindWindowExW(nullptr, w, L"#32770", title.c_str())) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    if (owner == processId_ && ::IsWindowVisible(w)) return w;
+  }
+  return nullptr;
+}
+
+Dialog LauncherFixture::WaitForDialog() {
+  Dialog dialog;
+  WaitFor([&] {
+    dialog.window = FindOwnWindow(kDialogTitle);
+    return dialog.window != nullptr || Exited();
+  });
+  if (dialog.window != nullptr) {
+    dialog.prompt = WindowText(::GetDlgItem(dialog.window, IDC_PATH_PROMPT));
+    dialog.answer = WindowText(::GetDlgItem(dialog.window, IDC_PATH_ANSWER));
+  }
+  return dialog;
+}
+
+void LauncherFixture::Answer(const Dialog& dialog, const std::wstring& text,
+                             WPARAM key) {
+  ASSERT_NE(dialog.window, nullptr) << "no path dialog to answer";
+  HWND edit = ::GetDlgItem(dialog.window, IDC_PATH_ANSWER);
+  for (wchar_t c : text) ::PostMessageW(edit, WM_CHAR, c, 1);
+  ::PostMessageW(edit, WM_KEYDOWN, key, 1);
+  ::PostMessageW(edit, WM_KEYUP, key, 0xC0000001);
+  const HWND window = dialog.window;
+  ASSERT_TRUE(WaitFor([&] {
+    return !::IsWindow(window) || !::IsWindowVisible(window);
+  }));
+}
+
+std::wstring LauncherFixture::TakeReport() {
+  HWND report = nullptr;
+  WaitFor([&] {
+    report = FindOwnWindow(L"launcher.exe");
+    return report != nullptr || Exited();
+  });
+  if (report == nullptr) return {};
+  const std::wstring text = WindowText(::GetDlgItem(report, 0xFFFF));
+  ::PostMessageW(report, WM_COMMAND, IDOK, 0);
+  return text;
+}
+
+std::wstring LauncherFixture::Recorded(const wchar_t* key) {
+  wchar_t value[MAX_PATH] = {};
+  WaitFor([&] {
+    return ::GetPrivateProfileStringW(L"Started", L"ShowWindow", L"", value,
+                                      MAX_PATH, record.c_str()) > 0;
+  }, std::chrono::seconds(10));
+  ::GetPrivateProfileStringW(L"Started", key, L"", value, MAX_PATH,
+                             record.c_str());
+  return value;
+}
+
+void LauncherFixture::ExpectViewerStartedFrom(const std::wstring& discPath) {
+  EXPECT_EQ(Recorded(L"Path"), discPath + L"IVIEWP32.EXE");
+  std::wstring current = discPath;
+  if (current.size() > 3) current.pop_back();
+  EXPECT_EQ(Recorded(L"CurrentDirectory"), current);
+  EXPECT_EQ(Recorded(L"ShowWindow"), L"3");
+}
+
+// Waits a little: the viewer is started without waiting for it.
+bool LauncherFixture::ViewerStarted() {
+  return WaitFor([&] { return Exists(record); }, std::chrono::seconds(1));
+}
+
+std::set<std::wstring> LauncherFixture::FolderContents() {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.insert(name);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+}  // namespace wintest

@@ -1,0 +1,130 @@
+// Bad input and faults on the real Win32 API: the run either goes on as the
+// launcher promises or ends with the error report, and it never crashes,
+// hangs, or writes a file other than the cache and settings files. Each
+// row here is a row of docs/robustness.md.
+#include <random>
+
+#include "tests/win32/launcher_fixture.h"
+#include "tests/win32/support.h"
+
+namespace wintest {
+namespace {
+
+const std::set<std::wstring> kLauncherAndCache = {L"launcher.exe", L"KX31.INI"};
+
+// Answers E: to the dialog, if one comes, and expects the good end.
+class Robustness : public LauncherFixture {
+ protected:
+  void ExpectAskedThenStartedFromE() {
+    const Dialog dialog = WaitForDialog();
+    ASSERT_NE(dialog.window, nullptr) << "the user was not asked";
+    Answer(dialog, L"E:", VK_RETURN);
+    ExpectStartedFromEWith("CDROM=E:\\\r\n");
+  }
+  void ExpectStartedFromEWith(const std::string& cache) {
+    EXPECT_EQ(ExitCode(), 0u);
+    ExpectViewerStartedFrom(L"E:\\");
+    EXPECT_EQ(ReadBytes(cacheFile), cache);
+    EXPECT_EQ(ReadBytes(kSettingsFile), kSettingsForE);
+    EXPECT_EQ(FolderContents(), kLauncherAndCache);
+  }
+};
+
+std::string Garbage() {
+  std::mt19937 random(20261209);
+  std::string bytes(4096, '\0');
+  for (char& b : bytes) b = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+struct CacheRow {
+  const char* name;
+  std::string bytes;
+  bool asked;  // false: the cached E:\ is used without a dialog
+  friend void PrintTo(const CacheRow& row, std::ostream* out) {
+    *out << row.name;
+  }
+};
+
+class CacheFileRow : public Robustness,
+                     public testing::WithParamInterface<CacheRow> {};
+
+TEST_P(CacheFileRow, IsUsedOrTheUserIsAsked) {
+  WriteBytes(cacheFile, GetParam().bytes);
+  Launch();
+  if (GetParam().asked) {
+    ExpectAskedThenStartedFromE();
+  } else {
+    EXPECT_EQ(WaitForDialog().window, nullptr) << "asked although valid";
+    ExpectStartedFromEWith(GetParam().bytes);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CacheFileRow,
+    testing::Values(
+        CacheRow{"BinaryGarbage", Garbage(), true},
+        CacheRow{"OneLineOfAMegabyte",
+                 "CDROM=E:\\" + std::string(1 << 20, 'A') + "\r\n", true},
+        CacheRow{"NoLineEnd", "CDROM=E:\\", false},
+        CacheRow{"OnlyAComma", ",", true},
+        CacheRow{"UnbalancedQuote", "\"CDROM=E:\\", false},
+        CacheRow{"BytesOutsideTheCodePage", "CDROM=E:\\\x81\x8d\x8f\x90\r\n",
+                 true},
+        CacheRow{"CrWithoutLf", "CDROM=E:\\\rCDROM=Q:\\\r", false}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+struct AnswerRow {
+  const char* name;
+  std::wstring answer;
+  friend void PrintTo(const AnswerRow& row, std::ostream* out) {
+    *out << row.name;
+  }
+};
+
+class TypedAnswerRow : public Robustness,
+                       public testing::WithParamInterface<AnswerRow> {};
+
+// The answer is refused quietly (no system box in between) and offered
+// again, normalised; then the user types E:.
+TEST_P(TypedAnswerRow, IsRefusedAndOfferedAgain) {
+  Launch();
+  Answer(WaitForDialog(), GetParam().answer, VK_RETURN);
+  const Dialog retry = WaitForDialog();
+  ASSERT_NE(retry.window, nullptr) << "not asked again";
+  EXPECT_EQ(retry.prompt, kRetryPrompt);
+  EXPECT_EQ(retry.answer, GetParam().answer + L"\\");
+  Answer(retry, L"E:", VK_RETURN);
+  ExpectStartedFromEWith("CDROM=E:\\\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TypedAnswerRow,
+    testing::Values(AnswerRow{"Star", L"E:\\*"},
+                    AnswerRow{"QuestionMark", L"E:\\?"},
+                    AnswerRow{"ForbiddenCharacters", L"E:\\<>|\""},
+                    AnswerRow{"LongerThanMaxPath",
+                              L"E:\\" + std::wstring(300, L'A')},
+                    AnswerRow{"UncPath", L"\\\\nosuchhost\\share"},
+                    AnswerRow{"DriveNotReady", L"Q:"},
+                    AnswerRow{"DriveThatMapsToNothing", L"R:"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(Robustness, RootedAnswerUsesTheCurrentDrive) {
+  RemoveTree(L"C:\\KX31DISC");
+  MakeFolder(L"C:\\KX31DISC\\B2020\\IVT");
+  WriteBytes(L"C:\\KX31DISC\\KX31.TXT", "");
+  CopyViewer(L"C:\\KX31DISC\\IVIEWP32.EXE");
+  Launch();
+  Answer(WaitForDialog(), L"\\KX31DISC", VK_RETURN);
+  EXPECT_EQ(ExitCode(), 0u);
+  EXPECT_EQ(Recorded(L"Path"), L"C:\\KX31DISC\\IVIEWP32.EXE");
+  EXPECT_EQ(Recorded(L"CurrentDirectory"), L"C:\\KX31DISC");
+  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=\\KX31DISC\\\r\n");
+  EXPECT_EQ(ReadBytes(kSettingsFile),
+            "[Browser]\r\nFileFindDir=\\KX31DISC\\B2020\\IVT\r\n");
+  RemoveTree(L"C:\\KX31DISC");
+}
+
+}  // namespace
+}  // namespace wintest
