@@ -6,6 +6,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/resource.h"
+#include "platform/win32/user32.h"
 
 namespace platform::win32 {
 
@@ -13,6 +14,7 @@ namespace {
 
 // In-fields are set before the dialog runs; the answer is read after.
 struct PathDialog {
+  const User32& user32;
   const std::wstring& prompt;
   const std::wstring& title;
   const std::wstring& defaultText;
@@ -20,51 +22,51 @@ struct PathDialog {
   std::exception_ptr failure;
 };
 
-std::wstring ControlText(HWND control) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)),
-                    L'\0');
-  const int copied = ::GetWindowTextW(control, text.data(),
-                                      static_cast<int>(text.size()) + 1);
+// The dialog is modal and the launcher has one thread: one at a time.
+PathDialog* shown = nullptr;
+
+std::wstring ControlText(const User32& user32, HWND control) {
+  const int length = user32.GetWindowTextLengthW(control);
+  std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+  const int copied = user32.GetWindowTextW(control, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
   return text;
 }
 
 // Returning TRUE lets the dialog manager focus the edit field, which
 // selects the default text so that typing replaces it.
-INT_PTR OnInitDialog(HWND dialog, PathDialog& state) {
-  ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
-  ::SetWindowTextW(dialog, state.title.c_str());
-  ::SetDlgItemTextW(dialog, IDC_PATH_PROMPT, state.prompt.c_str());
-  ::SetDlgItemTextW(dialog, IDC_PATH_ANSWER, state.defaultText.c_str());
+INT_PTR OnInitDialog(HWND dialog, const PathDialog& state) {
+  state.user32.SetWindowTextW(dialog, state.title.c_str());
+  state.user32.SetDlgItemTextW(dialog, IDC_PATH_PROMPT, state.prompt.c_str());
+  state.user32.SetDlgItemTextW(dialog, IDC_PATH_ANSWER,
+                               state.defaultText.c_str());
   return TRUE;
 }
 
+// Esc and the close box arrive as IDCANCEL.
 INT_PTR OnCommand(HWND dialog, PathDialog& state, WORD command) {
   if (command == IDOK) {
-    state.answer = ControlText(::GetDlgItem(dialog, IDC_PATH_ANSWER));
+    state.answer =
+        ControlText(state.user32, state.user32.GetDlgItem(dialog, IDC_PATH_ANSWER));
   } else if (command == IDCANCEL) {
     state.answer.clear();
   } else {
     return FALSE;
   }
-  ::EndDialog(dialog, command);
+  state.user32.EndDialog(dialog, command);
   return TRUE;
 }
 
 // Dispatches only; no exception crosses back into the system.
 INT_PTR CALLBACK PathDialogProc(HWND dialog, UINT message, WPARAM wParam,
-                                LPARAM lParam) noexcept {
-  auto* state = message == WM_INITDIALOG
-                    ? reinterpret_cast<PathDialog*>(lParam)
-                    : reinterpret_cast<PathDialog*>(
-                          ::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (state == nullptr) return FALSE;
+                                LPARAM) noexcept {
+  if (shown == nullptr) return FALSE;
   try {
-    if (message == WM_INITDIALOG) return OnInitDialog(dialog, *state);
-    if (message == WM_COMMAND) return OnCommand(dialog, *state, LOWORD(wParam));
+    if (message == WM_INITDIALOG) return OnInitDialog(dialog, *shown);
+    if (message == WM_COMMAND) return OnCommand(dialog, *shown, LOWORD(wParam));
   } catch (...) {
-    state->failure = std::current_exception();
-    ::EndDialog(dialog, IDCANCEL);
+    shown->failure = std::current_exception();
+    shown->user32.EndDialog(dialog, IDCANCEL);
     return TRUE;
   }
   return FALSE;
@@ -75,11 +77,15 @@ INT_PTR CALLBACK PathDialogProc(HWND dialog, UINT message, WPARAM wParam,
 std::wstring ShowPathDialog(const std::wstring& prompt,
                             const std::wstring& title,
                             const std::wstring& defaultText) {
-  PathDialog state{prompt, title, defaultText, {}, {}};
-  const INT_PTR result = ::DialogBoxParamW(
+  const User32& user32 = LoadUser32();
+  PathDialog state{user32, prompt, title, defaultText, {}, {}};
+  shown = &state;
+  const INT_PTR result = user32.DialogBoxParamW(
       ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PATH_DIALOG), nullptr,
-      PathDialogProc, reinterpret_cast<LPARAM>(&state));
-  if (result == -1 || result == 0) throw LastFailure();
+      PathDialogProc, 0);
+  const DWORD error = ::GetLastError();
+  shown = nullptr;
+  if (result == -1 || result == 0) throw FailureOf(error);
   if (state.failure) std::rethrow_exception(state.failure);
   return state.answer;
 }

@@ -5,6 +5,7 @@
 #include "platform/win32/errors.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/path_dialog.h"
+#include "platform/win32/user32.h"
 
 namespace platform::win32 {
 
@@ -214,17 +215,20 @@ std::uint32_t Win32Platform::GetSystemDirectoryA(char* buffer,
   return ::GetSystemDirectoryA(buffer, size);
 }
 
+// Shown without a parent window, in front of everything, as the last
+// thing the launcher does.
 void Win32Platform::ReportUnhandledFailure(const Failure& failure) noexcept {
   try {
+    const User32& user32 = LoadUser32();
     const std::wstring text = L"Error " + std::to_wstring(failure.Number()) +
                               L":\r\n\r\n" + failure.Description();
     std::wstring caption = ModulePath();
     caption = caption.substr(caption.find_last_of(L'\\') + 1);
-    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(),
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    user32.MessageBoxW(nullptr, text.c_str(), caption.c_str(),
+                       MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
   } catch (...) {
-    ::MessageBoxW(nullptr, failure.Description().c_str(), nullptr,
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    // Without user32 or memory there is no way left to tell the user; the
+    // exit code still carries the error number.
   }
 }
 
