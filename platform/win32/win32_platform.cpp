@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "platform/win32/errors.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/path_dialog.h"
@@ -11,7 +14,8 @@ namespace platform::win32 {
 
 namespace {
 
-// A cache file's first line is a path; reading stops after this much.
+// A cache file's first line is a path; reading stops after this much, and
+// a longer line is cut there.
 constexpr DWORD kLongestLineRead = 1 << 20;
 
 bool IsNormalFile(DWORD attributes) {
@@ -52,7 +56,10 @@ std::string ReadLineBytes(const FileHandle& file) {
     }
     if (read == 0) break;
     bytes.append(chunk, read);
-    if (bytes.find_first_of("\r\n") != std::string::npos) break;
+    if (std::string_view(chunk, read).find_first_of("\r\n") !=
+        std::string_view::npos) {
+      break;
+    }
   }
   return bytes;
 }
