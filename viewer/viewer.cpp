@@ -7,7 +7,7 @@
 //
 // For tests it also records how it was started: when the environment names
 // a file in STANDIN_VIEWER_RECORD, it writes its path, current directory
-// and show-window flag there; with STANDIN_VIEWER_EXIT set it then exits at
+// show-window flag and error mode there; with STANDIN_VIEWER_EXIT set it then exits at
 // once instead of opening its window.
 #include <windows.h>
 
@@ -46,6 +46,8 @@ void RecordStart(const std::wstring& recordFile) {
   ::WritePrivateProfileStringW(L"Started", L"Path", ProgramPath().c_str(), file);
   ::WritePrivateProfileStringW(L"Started", L"CurrentDirectory",
                                CurrentDirectory().c_str(), file);
+  ::WritePrivateProfileStringW(L"Started", L"ErrorMode",
+                               std::to_wstring(::GetErrorMode()).c_str(), file);
   ::WritePrivateProfileStringW(L"Started", L"ShowWindow", show.c_str(), file);
   ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, file);
 }
