@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Checks the shipped launcher: a 32-bit (PE32, i386) GUI program that needs
-# no DLL beyond Windows' own, and stays small.
+# no DLL beyond Windows' own and stays small, with its dialog, version
+# information and a manifest that keeps it a legacy program: no requested
+# execution level, and no word in its name or version information that
+# would make Windows ask for elevation.
 set -euo pipefail
 exe=$1
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
@@ -17,6 +20,16 @@ dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
 while read -r dll; do
   tr '[:upper:]' '[:lower:]' <<<"$dll" | grep -Eq "$allowed" || fail "imports $dll"
 done <<<"$dlls"
+
+resources=$("${WINDRES:-i686-w64-mingw32-windres}" -J coff -O rc -i "$exe")
+grep -q '^100 DIALOGEX' <<<"$resources" || fail "no path dialog resource"
+versions=$(grep 'VALUE "' <<<"$resources")
+grep -q 'VALUE "FileDescription"' <<<"$versions" || fail "no version information"
+if grep -iqE 'setup|install|update' <<<"$versions$(basename "$exe")"; then
+  fail "a word that asks for elevation in the name or version information"
+fi
+grep -q 'assembly xmlns' <<<"$resources" || fail "no manifest"
+! grep -q '<requestedExecutionLevel' <<<"$resources" || fail "manifest requests an execution level"
 
 size=$(stat -c %s "$exe")
 [ "$size" -lt 307200 ] || fail "$size bytes, over 300 KB"
