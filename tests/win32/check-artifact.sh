@@ -9,7 +9,7 @@ exe=$1
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-headers=$("$objdump" -p "$exe")
+headers=$("$objdump" -p "$exe" 2>/dev/null) || fail "not a 32-bit Windows program"
 grep -q '^Magic[[:space:]]*010b[[:space:]]*(PE32)' <<<"$headers" || fail "not PE32"
 "$objdump" -f "$exe" | grep -q 'architecture: i386' || fail "not i386"
 grep -q '^Subsystem[[:space:]]*00000002' <<<"$headers" || fail "not a GUI program"
