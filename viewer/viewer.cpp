@@ -35,6 +35,8 @@ std::wstring ProgramPath() {
   return path;
 }
 
+// Written beside the record first and then moved into place, so that a
+// reader never sees half a record.
 void RecordStart(const std::wstring& recordFile) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -42,7 +44,8 @@ void RecordStart(const std::wstring& recordFile) {
   const std::wstring show = (startup.dwFlags & STARTF_USESHOWWINDOW)
                                 ? std::to_wstring(startup.wShowWindow)
                                 : L"none";
-  const wchar_t* file = recordFile.c_str();
+  const std::wstring draft = recordFile + L".draft";
+  const wchar_t* file = draft.c_str();
   ::WritePrivateProfileStringW(L"Started", L"Path", ProgramPath().c_str(), file);
   ::WritePrivateProfileStringW(L"Started", L"CurrentDirectory",
                                CurrentDirectory().c_str(), file);
@@ -50,6 +53,7 @@ void RecordStart(const std::wstring& recordFile) {
                                std::to_wstring(::GetErrorMode()).c_str(), file);
   ::WritePrivateProfileStringW(L"Started", L"ShowWindow", show.c_str(), file);
   ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, file);
+  ::MoveFileExW(file, recordFile.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::wstring SettingsFile() {
