@@ -4,23 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
+#include "tests/common/error_of.h"
 #include "tests/common/wildcard_cases.h"
 
 using platform::Failure;
 using namespace platform::fake;
 
 namespace {
-
-std::uint32_t ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Failure& failure) {
-    return failure.Number();
-  }
-  return 0;
-}
 
 TEST(FakeSearch, MatchesNamesAsWindowsDoes) {
   for (const WildcardCase& c : WildcardCases()) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/errors.h"
+#include "tests/common/error_of.h"
 #include "tests/common/wildcard_cases.h"
 #include "tests/win32/support.h"
 
@@ -11,16 +12,6 @@ using platform::Failure;
 using platform::win32::Win32Platform;
 
 namespace {
-
-std::uint32_t ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Failure& failure) {
-    EXPECT_FALSE(failure.Description().empty());
-    return failure.Number();
-  }
-  return 0;
-}
 
 class Backend : public testing::Test {
  protected:
@@ -155,28 +146,16 @@ class Start : public Backend {
  protected:
   std::wstring Record() {
     const std::wstring record = dir + L"\\record.ini";
-    EXPECT_TRUE(wintest::WaitFor([&] { return wintest::Exists(record); }));
-    wchar_t value[MAX_PATH] = {};
-    ::GetPrivateProfileStringW(L"Started", L"Path", L"", value, MAX_PATH,
-                               record.c_str());
-    std::wstring text = value;
-    ::GetPrivateProfileStringW(L"Started", L"CurrentDirectory", L"", value,
-                               MAX_PATH, record.c_str());
-    text += L"|" + std::wstring(value);
-    ::GetPrivateProfileStringW(L"Started", L"ShowWindow", L"", value, MAX_PATH,
-                               record.c_str());
-    return text + L"|" + value;
-  }
-  void Viewer(const std::wstring& path) {
-    ASSERT_TRUE(::CopyFileW(wintest::EnvironmentPath(L"STANDIN_VIEWER").c_str(),
-                            path.c_str(), FALSE));
+    return wintest::StartRecord(record, L"Path") + L"|" +
+           wintest::StartRecord(record, L"CurrentDirectory") + L"|" +
+           wintest::StartRecord(record, L"ShowWindow");
   }
 };
 
 TEST_F(Start, StartsMaximizedInTheCurrentDirectoryWithoutWaiting) {
   wintest::MakeFolder(dir + L"\\My Disc");
-  Viewer(dir + L"\\My Disc\\IVIEWP32.EXE");
-  Viewer(dir + L"\\My.exe");
+  wintest::CopyViewer(dir + L"\\My Disc\\IVIEWP32.EXE");
+  wintest::CopyViewer(dir + L"\\My.exe");
   ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD",
                             (dir + L"\\record.ini").c_str());
   ::SetEnvironmentVariableW(L"STANDIN_VIEWER_EXIT", L"1");

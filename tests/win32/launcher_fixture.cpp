@@ -33,35 +33,12 @@ void LauncherFixture::TearDown() {
 }
 
 void LauncherFixture::ResetDisc() {
-  WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW(L"E:\\*", &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = L"E:\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-  }
+  EmptyFolder(L"E:");
   MakeFolder(L"E:\\INSTALL");
   MakeFolder(L"E:\\B2020\\IVT");
   WriteBytes(L"E:\\KX31.EXE", "");
   ::SetFileAttributesW(L"E:\\KX31.EXE", FILE_ATTRIBUTE_READONLY);
   CopyViewer(L"E:\\IVIEWP32.EXE");
-}
-
-// A viewer from the test before may still be on its way out.
-void LauncherFixture::CopyViewer(const std::wstring& to) {
-  const std::wstring from = EnvironmentPath(L"STANDIN_VIEWER");
-  ASSERT_TRUE(WaitFor(
-      [&] { return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != 0; },
-      std::chrono::seconds(10)));
 }
 
 void LauncherFixture::ForgetViewerStart() { ::DeleteFileW(record.c_str()); }
@@ -142,14 +119,7 @@ std::wstring LauncherFixture::TakeReport() {
 }
 
 std::wstring LauncherFixture::Recorded(const wchar_t* key) {
-  wchar_t value[MAX_PATH] = {};
-  WaitFor([&] {
-    return ::GetPrivateProfileStringW(L"Started", L"ShowWindow", L"", value,
-                                      MAX_PATH, record.c_str()) > 0;
-  }, std::chrono::seconds(10));
-  ::GetPrivateProfileStringW(L"Started", key, L"", value, MAX_PATH,
-                             record.c_str());
-  return value;
+  return StartRecord(record, key);
 }
 
 void LauncherFixture::ExpectViewerStartedFrom(const std::wstring& discPath) {

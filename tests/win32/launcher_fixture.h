@@ -36,7 +36,6 @@ class LauncherFixture : public testing::Test {
   void TearDown() override;
 
   void ResetDisc();
-  void CopyViewer(const std::wstring& to);
   void ForgetViewerStart();
 
   void Launch();

@@ -1,5 +1,7 @@
 #include "tests/win32/support.h"
 
+#include <gtest/gtest.h>
+
 #include <thread>
 #include <vector>
 
@@ -34,7 +36,7 @@ bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void RemoveTree(const std::wstring& path) {
+void EmptyFolder(const std::wstring& path) {
   WIN32_FIND_DATAW found;
   HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
@@ -51,6 +53,10 @@ void RemoveTree(const std::wstring& path) {
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);
   }
+}
+
+void RemoveTree(const std::wstring& path) {
+  EmptyFolder(path);
   ::RemoveDirectoryW(path.c_str());
 }
 
@@ -82,6 +88,23 @@ bool WaitFor(const std::function<bool()>& condition,
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return true;
+}
+
+void CopyViewer(const std::wstring& to) {
+  const std::wstring from = EnvironmentPath(L"STANDIN_VIEWER");
+  ASSERT_TRUE(WaitFor(
+      [&] { return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != 0; },
+      std::chrono::seconds(10)));
+}
+
+std::wstring StartRecord(const std::wstring& record, const wchar_t* key) {
+  if (!WaitFor([&] { return Exists(record); }, std::chrono::seconds(10))) {
+    return {};
+  }
+  wchar_t value[MAX_PATH] = {};
+  ::GetPrivateProfileStringW(L"Started", key, L"", value, MAX_PATH,
+                             record.c_str());
+  return value;
 }
 
 std::wstring WindowText(HWND window) {
