@@ -28,9 +28,11 @@ CDRMCLAS& Locator() {
 void WriteViewerSettings(const std::wstring& discPath) {
   const std::wstring windowsDirectory = Module1::GetWinSysDir(L"WIN");
   if (windowsDirectory.empty()) return;
-  platform::Current().WriteTextFile(
-      windowsDirectory + kSettingsFile,
-      {kSettingsSection, kDataDirectoryKey + discPath + kDataDirectory});
+  platform::Platform& os = platform::Current();
+  os.WriteTextFile(windowsDirectory + kSettingsFile,
+                   {kSettingsSection, kDataDirectoryKey +
+                                          os.PathForTextFile(discPath) +
+                                          kDataDirectory});
 }
 
 // The viewer inherits the disc path as its current directory.

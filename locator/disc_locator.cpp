@@ -66,11 +66,14 @@ bool CDRMCLAS::AskUntilQualified(const std::wstring& KeyFile) {
 }
 
 // Replaces any earlier cache file, whatever its attributes: a hidden or
-// read-only leftover must not make a good answer fail.
+// read-only leftover must not make a good answer fail. The path goes in a
+// form the file holds exactly; when it has none, the old file is kept.
 void CDRMCLAS::WriteCacheFile() {
+  platform::Platform& os = platform::Current();
+  const std::wstring line = kCacheKey + os.PathForTextFile(m_CDPath);
   const std::wstring name = CacheFileName();
-  platform::Current().DeleteFileAnyAttributes(name);
-  platform::Current().WriteTextFile(name, {kCacheKey + m_CDPath});
+  os.DeleteFileAnyAttributes(name);
+  os.WriteTextFile(name, {line});
 }
 
 // The separator is appended unconditionally: a launcher in a drive root

@@ -29,6 +29,7 @@ inline constexpr std::uint32_t kInvalidDrive = 15;
 inline constexpr std::uint32_t kNotReady = 21;
 inline constexpr std::uint32_t kHandleEof = 38;
 inline constexpr std::uint32_t kInvalidName = 123;
+inline constexpr std::uint32_t kNoUnicodeTranslation = 1113;
 inline constexpr std::uint32_t kInternalError = 1359;
 }  // namespace error
 
@@ -80,9 +81,18 @@ class Platform {
   virtual std::wstring ReadFirstLine(const std::wstring& path) = 0;
 
   // Creates or truncates a text file and writes the lines, each in the
-  // ANSI code page and ended by CR LF, then closes it. Throws Failure.
+  // ANSI code page and ended by CR LF, then closes it; others may read the
+  // file meanwhile. Throws Failure, error::kNoUnicodeTranslation when a
+  // line has a character the code page cannot hold: nothing is ever
+  // written as a look-alike.
   virtual void WriteTextFile(const std::wstring& path,
                              const std::vector<std::wstring>& lines) = 0;
+
+  // The path in a form that WriteTextFile writes exactly: the path itself
+  // when the ANSI code page holds it, else its short (8.3) form when that
+  // one is held. Throws Failure (error::kNoUnicodeTranslation) when
+  // neither is.
+  virtual std::wstring PathForTextFile(const std::wstring& path) = 0;
 
   // --- Current drive and directory -----------------------------------------
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # A private, headless 64-bit Wine machine for the launcher's Windows tests.
+# Its locale holds any file name and keeps the ANSI code page 1252.
 #
 #   wine-session.sh start              make the prefix (once), start Xvfb
 #                                      and a persistent Wine server
@@ -17,7 +18,7 @@
 set -euo pipefail
 
 root=${LAUNCHER_WINE_ROOT:?set LAUNCHER_WINE_ROOT to a folder in the build tree}
-export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C
+export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
 # No Mono, no Gecko, and no menu entries written into the home folder.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 

@@ -46,6 +46,12 @@ void RecordStart(const std::wstring& recordFile) {
                                 : L"none";
   const std::wstring draft = recordFile + L".draft";
   const wchar_t* file = draft.c_str();
+  // A record that starts as UTF-16 stays UTF-16, so any name is kept.
+  const HANDLE created = ::CreateFileW(file, GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ::WriteFile(created, "\xFF\xFE", 2, &written, nullptr);
+  ::CloseHandle(created);
   ::WritePrivateProfileStringW(L"Started", L"Path", ProgramPath().c_str(), file);
   ::WritePrivateProfileStringW(L"Started", L"CurrentDirectory",
                                CurrentDirectory().c_str(), file);

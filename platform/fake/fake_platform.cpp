@@ -23,6 +23,10 @@ Failure Fail(std::uint32_t number) {
       return Failure(number, L"The device is not ready.");
     case error::kHandleEof:
       return Failure(number, L"Reached the end of the file.");
+    case error::kNoUnicodeTranslation:
+      return Failure(number,
+                     L"No mapping for the Unicode character exists in the "
+                     L"target multi-byte code page.");
     default:
       return Failure(number,
                      L"The filename, directory name, or volume label syntax "
@@ -278,8 +282,22 @@ void FakePlatform::WriteTextFile(const std::wstring& path,
     }
   }
   std::string bytes;
-  for (const std::wstring& line : lines) bytes += ToAnsi(line) + "\r\n";
+  for (const std::wstring& line : lines) {
+    if (!HeldByCodePage(line)) throw Fail(error::kNoUnicodeTranslation);
+    for (wchar_t c : line) bytes += static_cast<char>(c);
+    bytes += "\r\n";
+  }
   entries_[Key(location)] = Entry{location.names.back(), kArchive, bytes};
+  written.push_back(location.Display());
+}
+
+std::wstring FakePlatform::PathForTextFile(const std::wstring& path) {
+  if (HeldByCodePage(path)) return path;
+  const auto shortForm = shortForms.find(path);
+  if (shortForm != shortForms.end() && HeldByCodePage(shortForm->second)) {
+    return shortForm->second;
+  }
+  throw Fail(error::kNoUnicodeTranslation);
 }
 
 // --- Current drive and directory -----------------------------------------
@@ -366,10 +384,11 @@ std::wstring FakePlatform::FromAnsi(std::string_view text) {
   return wide;
 }
 
-std::string FakePlatform::ToAnsi(const std::wstring& text) const {
-  std::string bytes;
-  for (wchar_t c : text) bytes += c <= 0xFF ? static_cast<char>(c) : '?';
-  return bytes;
+bool FakePlatform::HeldByCodePage(const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c > 0xFF) return false;
+  }
+  return true;
 }
 
 void FakePlatform::ReportUnhandledFailure(const Failure& failure) noexcept {

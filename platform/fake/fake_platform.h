@@ -65,6 +65,7 @@ class FakePlatform : public Platform {
   std::wstring launcherDirectory = L"C:\\LAUNCH";
   std::string windowsDirectory = "C:\\WINDOWS";  // empty: the call fails
   std::string systemDirectory = "C:\\WINDOWS\\SYSTEM32";
+  // The ANSI code page holds the first 256 characters, one byte each.
   // A stand-in double-byte code page: a byte from 0x81 to 0x9F and the byte
   // after it are one character.
   bool doubleByteCodePage = false;
@@ -75,6 +76,9 @@ class FakePlatform : public Platform {
   int windowsDirectoryCalls = 0;
   int systemDirectoryCalls = 0;
   std::vector<std::wstring> searches;  // every pattern searched for
+  std::vector<std::wstring> written;   // every text file written, in order
+  // Short (8.3) forms of paths, by the path as the launcher names it.
+  std::map<std::wstring, std::wstring> shortForms;
 
   // --- Platform --------------------------------------------------------------
   bool FindPattern(const std::wstring& pattern) override;
@@ -83,6 +87,7 @@ class FakePlatform : public Platform {
   std::wstring ReadFirstLine(const std::wstring& path) override;
   void WriteTextFile(const std::wstring& path,
                      const std::vector<std::wstring>& lines) override;
+  std::wstring PathForTextFile(const std::wstring& path) override;
   void ChangeDrive(const std::wstring& path) override;
   void ChangeDirectory(const std::wstring& path) override;
   std::wstring InputText(const std::wstring& prompt, const std::wstring& title,
@@ -114,7 +119,8 @@ class FakePlatform : public Platform {
   void RequireDirectory(const Location& location) const;
   Entry* Find(const Location& location);
   void RequireWritable(const Location& directory) const;
-  std::string ToAnsi(const std::wstring& text) const;
+  // The stand-in ANSI code page holds the first 256 characters.
+  static bool HeldByCodePage(const std::wstring& text);
   static std::uint32_t CopyDirectoryName(const std::string& name, char* buffer,
                                          std::uint32_t size);
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "platform/win32/errors.h"
@@ -17,6 +18,11 @@ namespace {
 // A cache file's first line is a path; reading stops after this much, and
 // a longer line is cut there.
 constexpr DWORD kLongestLineRead = 1 << 20;
+
+// How long a text file another program is writing is waited for: 40 tries,
+// 50 ms apart.
+constexpr int kLockedFileAttempts = 40;
+constexpr DWORD kLockedFileWait = 50;
 
 bool IsNormalFile(DWORD attributes) {
   return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -64,13 +70,78 @@ std::string ReadLineBytes(const FileHandle& file) {
   return bytes;
 }
 
+// Bytes the code page does not define become its default character.
+std::wstring WideFromAnsi(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+// Unicode text in the system's ANSI code page, or nothing when the code
+// page cannot hold every character. A best-fit conversion would write a
+// different, plausible path ("Lodz" for "Łódź"), so a text is taken only
+// when it converts back unchanged.
+std::optional<std::string> ExactAnsi(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = static_cast<int>(text.size());
+  const DWORD flags = ::GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int length = ::WideCharToMultiByte(CP_ACP, flags, text.data(), size,
+                                           nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), length,
+                        nullptr, nullptr);
+  if (WideFromAnsi(bytes) != text) return std::nullopt;
+  return bytes;
+}
+
+// Creates or truncates the file, letting others read it meanwhile. Another
+// writer holds it only for a moment (a second launcher started at the same
+// time, say), so a sharing violation is waited out for a while; a file that
+// stays locked fails as any other.
+FileHandle CreateForWriting(const std::wstring& path) {
+  for (int attempt = 1;; ++attempt) {
+    FileHandle file(::CreateFileW(SystemName(path), GENERIC_WRITE,
+                                  FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return file;
+    const DWORD error = ::GetLastError();
+    const bool locked =
+        error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    if (!locked || attempt == kLockedFileAttempts) throw FailureOf(error);
+    ::Sleep(kLockedFileWait);
+  }
+}
+
+// The whole text goes out in one write, so a reader sees either no line
+// or all of them.
 void WriteAll(const FileHandle& file, const std::string& bytes) {
   DWORD written = 0;
   if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                   &written, nullptr) ||
-      written != bytes.size()) {
+                   &written, nullptr)) {
     throw LastFailure();
   }
+  if (written != bytes.size()) throw FailureOf(ERROR_WRITE_FAULT);
+}
+
+// The short (8.3) form of an existing path, keeping a trailing separator;
+// empty when the system has none to give.
+std::wstring ShortPath(const std::wstring& path) {
+  std::wstring shortForm(MAX_PATH, L'\0');
+  DWORD length = ::GetShortPathNameW(SystemName(path), shortForm.data(),
+                                     static_cast<DWORD>(shortForm.size()));
+  if (length >= shortForm.size()) {
+    shortForm.resize(length);
+    length = ::GetShortPathNameW(path.c_str(), shortForm.data(), length);
+  }
+  if (length == 0 || length >= shortForm.size()) return {};
+  shortForm.resize(length);
+  if (path.back() == L'\\' && shortForm.back() != L'\\') shortForm += L'\\';
+  return shortForm;
 }
 
 std::wstring ModulePath() {
@@ -86,25 +157,8 @@ std::wstring ModulePath() {
 
 }  // namespace
 
-std::string ToAnsi(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size,
-                                           nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), length,
-                        nullptr, nullptr);
-  return bytes;
-}
-
 std::wstring Win32Platform::FromAnsi(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
-  return wide;
+  return WideFromAnsi(text);
 }
 
 bool Win32Platform::FindPattern(const std::wstring& pattern) {
@@ -163,9 +217,19 @@ std::wstring Win32Platform::ReadFirstLine(const std::wstring& path) {
 void Win32Platform::WriteTextFile(const std::wstring& path,
                                   const std::vector<std::wstring>& lines) {
   std::string bytes;
-  for (const std::wstring& line : lines) bytes += ToAnsi(line) + "\r\n";
-  const FileHandle file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
-  WriteAll(file, bytes);
+  for (const std::wstring& line : lines) {
+    const std::optional<std::string> ansi = ExactAnsi(line);
+    if (!ansi) throw FailureOf(ERROR_NO_UNICODE_TRANSLATION);
+    bytes += *ansi + "\r\n";
+  }
+  WriteAll(CreateForWriting(path), bytes);
+}
+
+std::wstring Win32Platform::PathForTextFile(const std::wstring& path) {
+  if (ExactAnsi(path)) return path;
+  const std::wstring shortForm = ShortPath(path);
+  if (!shortForm.empty() && ExactAnsi(shortForm)) return shortForm;
+  throw FailureOf(ERROR_NO_UNICODE_TRANSLATION);
 }
 
 void Win32Platform::ChangeDrive(const std::wstring& path) {

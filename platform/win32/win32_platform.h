@@ -13,6 +13,7 @@ class Win32Platform : public Platform {
   std::wstring ReadFirstLine(const std::wstring& path) override;
   void WriteTextFile(const std::wstring& path,
                      const std::vector<std::wstring>& lines) override;
+  std::wstring PathForTextFile(const std::wstring& path) override;
   void ChangeDrive(const std::wstring& path) override;
   void ChangeDirectory(const std::wstring& path) override;
   std::wstring InputText(const std::wstring& prompt, const std::wstring& title,
@@ -24,9 +25,5 @@ class Win32Platform : public Platform {
   std::wstring FromAnsi(std::string_view text) override;
   void ReportUnhandledFailure(const Failure& failure) noexcept override;
 };
-
-// Converts Unicode text to the system's ANSI code page; characters the
-// code page lacks become its default character.
-std::string ToAnsi(const std::wstring& text);
 
 }  // namespace platform::win32

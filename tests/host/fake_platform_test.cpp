@@ -82,8 +82,13 @@ TEST(FakeFiles, CreatingRefusesWhatWindowsRefusesAndReplacesTheRest) {
               platform::error::kAccessDenied);
     EXPECT_EQ(os.Contents(path), "old");
   }
-  os.WriteTextFile(L"C:\\T\\plain.ini", {L"A", L"\u00e9\u4e00"});
-  EXPECT_EQ(os.Contents(L"C:\\T\\PLAIN.INI"), "A\r\n\xe9?\r\n");
+  EXPECT_EQ(ErrorOf([&] {
+              os.WriteTextFile(L"C:\\T\\plain.ini", {L"A", L"\u00e9\u4e00"});
+            }),
+            platform::error::kNoUnicodeTranslation);
+  EXPECT_EQ(os.Contents(L"C:\\T\\PLAIN.INI"), "old\r\nmore\r\n");
+  os.WriteTextFile(L"C:\\T\\plain.ini", {L"A", L"\u00e9"});
+  EXPECT_EQ(os.Contents(L"C:\\T\\PLAIN.INI"), "A\r\n\xe9\r\n");
   EXPECT_EQ(ErrorOf([&] { os.WriteTextFile(L"C:\\NOSUCH\\X.INI", {}); }),
             platform::error::kPathNotFound);
 }

@@ -97,8 +97,34 @@ TEST(Launch, UnknownWindowsDirectorySkipsSettingsButStartsViewer) {
   InsertDisc(os);
   os.windowsDirectory.clear();
   EXPECT_EQ(RunLauncher(os, {L"E:"}), 0);
-  EXPECT_FALSE(os.Exists(kSettingsFile));
+  EXPECT_EQ(os.written, std::vector<std::wstring>{kCacheFile});
   EXPECT_EQ(os.started.size(), 1u);
+}
+
+// "E:\Δίσκος" has no form in the one-byte code page; its short form has.
+TEST(Launch, PathOutsideTheCodePageIsWrittenInItsShortForm) {
+  FakePlatform os;
+  const std::wstring disc = L"E:\\u0394\u03af\u03c3\u03ba\u03bf\u03c2\\";
+  InsertDisc(os, disc);
+  os.shortForms[disc] = L"E:\\9C2E~1\\";
+  EXPECT_EQ(RunLauncher(os, {disc}), 0);
+  EXPECT_EQ(os.Contents(kCacheFile), "CDROM=E:\\9C2E~1\\\r\n");
+  EXPECT_EQ(os.Contents(kSettingsFile),
+            "[Browser]\r\nFileFindDir=E:\\9C2E~1\\B2020\\IVT\r\n");
+  ASSERT_EQ(os.started.size(), 1u);
+  EXPECT_EQ(os.started[0].path, disc + L"IVIEWP32.EXE");
+}
+
+TEST(Launch, PathWithNoFormTheCodePageHoldsEndsTheRunAndKeepsTheOldCache) {
+  FakePlatform os;
+  const std::wstring disc = L"E:\\\u0394\\";
+  InsertDisc(os, disc);
+  os.AddFile(kCacheFile, "CDROM=Q:\\\r\n");
+  EXPECT_EQ(RunLauncher(os, {disc}), 1113);
+  ASSERT_EQ(os.reports.size(), 1u);
+  EXPECT_EQ(os.Contents(kCacheFile), "CDROM=Q:\\\r\n");
+  EXPECT_TRUE(os.written.empty());
+  ExpectNothingStartedOrChanged(os);
 }
 
 TEST(Launch, DiscWithoutViewerIsReportedAfterSettingsWereWritten) {
@@ -215,9 +241,7 @@ TEST(WindowsDirectory, DoubleByteNamesAreNotShiftedOrPadded) {
   platform::ScopedPlatform use(os);
   os.doubleByteCodePage = true;
   os.windowsDirectory = "C:\\\x82\xa0\x82\xa2WIN";
-  EXPECT_EQ(Module1::GetWinSysDir(L"WIN"),
-            os.FromAnsi(os.windowsDirectory));
-  EXPECT_EQ(Module1::GetWinSysDir(L"WIN").size(), 8u);
+  EXPECT_EQ(Module1::GetWinSysDir(L"WIN"), L"C:\\\u4fa0\u4fa2WIN");
 }
 
 TEST(Launch, DoubleByteWindowsDirectoryReceivesTheSettingsFile) {

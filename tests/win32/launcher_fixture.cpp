@@ -25,10 +25,8 @@ void LauncherFixture::SetUp() {
 }
 
 void LauncherFixture::TearDown() {
-  if (process_ != nullptr) {
-    ::TerminateProcess(process_, 1);
-    ::CloseHandle(process_);
-  }
+  if (process_) ::TerminateProcess(process_.Get(), 1);
+  process_ = {};
   if (folder.rfind(L"C:\\", 0) == 0) RemoveTree(folder);
 }
 
@@ -43,30 +41,34 @@ void LauncherFixture::ResetDisc() {
 
 void LauncherFixture::ForgetViewerStart() { ::DeleteFileW(record.c_str()); }
 
-void LauncherFixture::Launch() {
-  if (process_ != nullptr) ::CloseHandle(process_);
+platform::win32::KernelHandle LauncherFixture::StartLauncher() {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   std::wstring commandLine = L"\"" + launcher + L"\"";
   const std::wstring start = L"C:\\";
-  ASSERT_TRUE(::CreateProcessW(launcher.c_str(), commandLine.data(), nullptr,
+  EXPECT_TRUE(::CreateProcessW(launcher.c_str(), commandLine.data(), nullptr,
                                nullptr, FALSE, 0, nullptr, start.c_str(),
                                &startup, &info));
-  ::CloseHandle(info.hThread);
-  process_ = info.hProcess;
+  const platform::win32::KernelHandle thread(info.hThread);
   processId_ = info.dwProcessId;
+  return platform::win32::KernelHandle(info.hProcess);
 }
+
+void LauncherFixture::Launch() { process_ = StartLauncher(); }
 
 bool LauncherFixture::Exited() {
-  return ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+  return ::WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0;
 }
 
-DWORD LauncherFixture::ExitCode() {
-  EXPECT_EQ(::WaitForSingleObject(process_, 20000), WAIT_OBJECT_0)
+DWORD LauncherFixture::ExitCode() { return ExitCodeOf(process_); }
+
+DWORD LauncherFixture::ExitCodeOf(
+    const platform::win32::KernelHandle& process) {
+  EXPECT_EQ(::WaitForSingleObject(process.Get(), 20000), WAIT_OBJECT_0)
       << "launcher.exe did not end";
   DWORD code = 0xDEAD;
-  ::GetExitCodeProcess(process_, &code);
+  ::GetExitCodeProcess(process.Get(), &code);
   return code;
 }
 

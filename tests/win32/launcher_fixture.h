@@ -13,6 +13,8 @@
 #include <set>
 #include <string>
 
+#include "platform/win32/handles.h"
+
 namespace wintest {
 
 inline const std::wstring kDialogTitle = L"Enter Drive and Path for CD-ROM";
@@ -41,6 +43,9 @@ class LauncherFixture : public testing::Test {
   void Launch();
   bool Exited();
   DWORD ExitCode();
+  // Another launcher.exe besides the one Launch watches.
+  platform::win32::KernelHandle StartLauncher();
+  static DWORD ExitCodeOf(const platform::win32::KernelHandle& process);
 
   // The next path dialog, or an empty one when the launcher ended first.
   Dialog WaitForDialog();
@@ -63,7 +68,7 @@ class LauncherFixture : public testing::Test {
  private:
   HWND FindOwnWindow(const std::wstring& title);
 
-  HANDLE process_ = nullptr;
+  platform::win32::KernelHandle process_;
   DWORD processId_ = 0;
 };
 

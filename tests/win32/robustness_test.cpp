@@ -3,6 +3,9 @@
 // hangs, or writes a file other than the cache and settings files. Each
 // row here is a row of docs/robustness.md.
 #include <random>
+#include <vector>
+
+#include "platform/win32/handles.h"
 
 #include "tests/win32/launcher_fixture.h"
 #include "tests/win32/support.h"
@@ -124,6 +127,79 @@ TEST_F(Robustness, RootedAnswerUsesTheCurrentDrive) {
   EXPECT_EQ(ReadBytes(kSettingsFile),
             "[Browser]\r\nFileFindDir=\\KX31DISC\\B2020\\IVT\r\n");
   RemoveTree(L"C:\\KX31DISC");
+}
+
+// Launchers started together, as by an impatient double click: each one
+// starts its viewer, none shows a report (a report would keep it open).
+TEST_F(Robustness, LaunchersStartedTogetherAllStartTheViewer) {
+  constexpr int kRounds = 25;
+  constexpr int kTogether = 3;
+  WriteBytes(cacheFile, "CDROM=E:\\\r\n");
+  for (int round = 0; round < kRounds; ++round) {
+    std::vector<platform::win32::KernelHandle> launchers;
+    std::vector<std::wstring> records;
+    for (int i = 0; i < kTogether; ++i) {
+      records.push_back(L"C:\\viewer-record-" + std::to_wstring(i) + L".ini");
+      ::DeleteFileW(records.back().c_str());
+      ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", records.back().c_str());
+      launchers.push_back(StartLauncher());
+    }
+    ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", record.c_str());
+    for (int i = 0; i < kTogether; ++i) {
+      ASSERT_EQ(ExitCodeOf(launchers[i]), 0u) << "round " << round;
+      EXPECT_EQ(StartRecord(records[i], L"Path"), L"E:\\IVIEWP32.EXE")
+          << "round " << round;
+    }
+  }
+  EXPECT_EQ(ReadBytes(kSettingsFile), kSettingsForE);
+}
+
+// Another program holding the settings file open, as an indexer or a
+// viewer that keeps it open does.
+TEST_F(Robustness, SettingsFileHeldByAnotherProgram) {
+  WriteBytes(cacheFile, "CDROM=E:\\\r\n");
+  WriteBytes(kSettingsFile, "old");
+  {
+    SCOPED_TRACE("held for reading: written through");
+    const platform::win32::FileHandle reader(::CreateFileW(
+        kSettingsFile.c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    Launch();
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_EQ(ReadBytes(kSettingsFile), kSettingsForE);
+    EXPECT_TRUE(ViewerStarted());
+  }
+  {
+    SCOPED_TRACE("written by another for a moment: waited for");
+    ForgetViewerStart();
+    platform::win32::FileHandle writer(::CreateFileW(
+        kSettingsFile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+        nullptr));
+    ASSERT_TRUE(writer);
+    Launch();
+    ::Sleep(500);
+    EXPECT_FALSE(Exited());
+    writer = {};
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_EQ(ReadBytes(kSettingsFile), kSettingsForE);
+    EXPECT_TRUE(ViewerStarted());
+  }
+  {
+    SCOPED_TRACE("kept locked by another writer: the report");
+    ForgetViewerStart();
+    const platform::win32::FileHandle writer(::CreateFileW(
+        kSettingsFile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+        nullptr));
+    ASSERT_TRUE(writer);
+    Launch();
+    const std::wstring report = TakeReport();
+    EXPECT_EQ(report.rfind(L"Error 32:\r\n\r\n", 0), 0u)
+        << testing::PrintToString(report);
+    EXPECT_EQ(ExitCode(), 32u);
+    EXPECT_FALSE(ViewerStarted());
+  }
 }
 
 }  // namespace
