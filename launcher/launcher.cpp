@@ -17,7 +17,9 @@ const std::wstring kDataDirectoryKey = L"FileFindDir=";
 const std::wstring kViewerProgram = L"IVIEWP32.EXE";
 constexpr std::uint32_t kDirectoryBuffer = 64;
 
-// The single locator of the process, created on first use.
+// The module's one reference to the locator: created on first use and kept
+// until the process ends, as the launch sequence is defined; the run uses
+// it once.
 CDRMCLAS& Locator() {
   static CDRMCLAS locator;
   return locator;

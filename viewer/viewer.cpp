@@ -99,7 +99,14 @@ std::vector<std::wstring> DescribeData() {
   return lines;
 }
 
-std::vector<std::wstring> shownLines;
+// The lines the window shows live with the window: they arrive through
+// CreateWindowW's lpParam and are kept in GWLP_USERDATA.
+const std::vector<std::wstring>& ShownLines(HWND window) {
+  static const std::vector<std::wstring> none;
+  const auto* lines = reinterpret_cast<const std::vector<std::wstring>*>(
+      ::GetWindowLongPtrW(window, GWLP_USERDATA));
+  return lines != nullptr ? *lines : none;
+}
 
 void Paint(HWND window) {
   PAINTSTRUCT paint;
@@ -108,7 +115,7 @@ void Paint(HWND window) {
   TEXTMETRICW metrics;
   ::GetTextMetricsW(dc, &metrics);
   int y = 16;
-  for (const std::wstring& line : shownLines) {
+  for (const std::wstring& line : ShownLines(window)) {
     ::TextOutW(dc, 16, y, line.c_str(), static_cast<int>(line.size()));
     y += metrics.tmHeight + 4;
   }
@@ -118,6 +125,12 @@ void Paint(HWND window) {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam,
                             LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE: {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+      ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      return ::DefWindowProcW(window, message, wParam, lParam);
+    }
     case WM_PAINT:
       Paint(window);
       return 0;
@@ -130,7 +143,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 int RunWindow(HINSTANCE instance, int show) {
-  shownLines = DescribeData();
+  std::vector<std::wstring> shownLines = DescribeData();
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance;
@@ -140,7 +153,7 @@ int RunWindow(HINSTANCE instance, int show) {
   ::RegisterClassW(&windowClass);
   HWND window = ::CreateWindowW(windowClass.lpszClassName, L"IVIEWP32 - stand-in viewer",
                                 WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                640, 480, nullptr, nullptr, instance, nullptr);
+                                640, 480, nullptr, nullptr, instance, &shownLines);
   ::ShowWindow(window, show);
   shownLines.push_back(::IsZoomed(window) ? L"Window: maximized"
                                           : L"Window: not maximized");

@@ -9,7 +9,6 @@
 #include "platform/win32/errors.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/path_dialog.h"
-#include "platform/win32/user32.h"
 
 namespace platform::win32 {
 
@@ -290,16 +289,15 @@ std::uint32_t Win32Platform::GetSystemDirectoryA(char* buffer,
 // thing the launcher does.
 void Win32Platform::ReportUnhandledFailure(const Failure& failure) noexcept {
   try {
-    const User32& user32 = LoadUser32();
     const std::wstring text = L"Error " + std::to_wstring(failure.Number()) +
                               L":\r\n\r\n" + failure.Description();
     std::wstring caption = ModulePath();
     caption = caption.substr(caption.find_last_of(L'\\') + 1);
-    user32.MessageBoxW(nullptr, text.c_str(), caption.c_str(),
-                       MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(),
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
   } catch (...) {
-    // Without user32 or memory there is no way left to tell the user; the
-    // exit code still carries the error number.
+    // Without memory there is no way left to tell the user; the exit code
+    // still carries the error number.
   }
 }
 

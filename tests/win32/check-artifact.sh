@@ -3,7 +3,8 @@
 # no DLL beyond Windows' own and stays small, with its dialog, version
 # information and a manifest that keeps it a legacy program: no requested
 # execution level, and no word in its name or version information that
-# would make Windows ask for elevation.
+# would make Windows ask for elevation. The manifest declares per-monitor
+# DPI awareness and the dialog uses the shell dialog font.
 set -euo pipefail
 exe=$1
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
@@ -20,6 +21,9 @@ dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
 while read -r dll; do
   tr '[:upper:]' '[:lower:]' <<<"$dll" | grep -Eq "$allowed" || fail "imports $dll"
 done <<<"$dlls"
+# user32 is bound on first use: a later run, which shows no window, must not
+# load it at start.
+! grep -qi '^user32' <<<"$dlls" || fail "user32.dll is loaded at start"
 
 resources=$("${WINDRES:-i686-w64-mingw32-windres}" -J coff -O rc -i "$exe")
 grep -q '^100 DIALOGEX' <<<"$resources" || fail "no path dialog resource"
@@ -30,6 +34,10 @@ if grep -iqE 'setup|install|update' <<<"$versions$(basename "$exe")"; then
 fi
 grep -q 'assembly xmlns' <<<"$resources" || fail "no manifest"
 ! grep -q '<requestedExecutionLevel' <<<"$resources" || fail "manifest requests an execution level"
+grep -q '<dpiAware[^>]*>true/pm</dpiAware>' <<<"$resources" || fail "manifest not DPI aware"
+grep -q '<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>' <<<"$resources" ||
+  fail "manifest not per-monitor (v2) DPI aware"
+grep -q 'FONT 8, "MS Shell Dlg 2"' <<<"$resources" || fail "path dialog not in the shell dialog font"
 
 size=$(stat -c %s "$exe")
 [ "$size" -lt 307200 ] || fail "$size bytes, over 300 KB"
