@@ -140,13 +140,13 @@ bool LauncherFixture::ViewerStarted() {
 std::set<std::wstring> LauncherFixture::FolderContents() {
   std::set<std::wstring> names;
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  const platform::win32::FindHandle search(
+      ::FindFirstFileW((folder + L"\\*").c_str(), &found));
+  if (!search) return names;
   do {
     const std::wstring name = found.cFileName;
     if (name != L"." && name != L"..") names.insert(name);
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileW(search.Get(), &found));
   return names;
 }
 

@@ -5,31 +5,35 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/handles.h"
+
 namespace wintest {
 
+using platform::win32::FileHandle;
+using platform::win32::FindHandle;
+
 std::string ReadBytes(const std::wstring& path) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return "<missing>";
   std::string bytes;
   char chunk[4096];
   DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+  while (::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) &&
+         read > 0) {
     bytes.append(chunk, read);
   }
-  ::CloseHandle(file);
   return bytes;
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, 0, nullptr));
+  if (!file) return;
   DWORD written = 0;
-  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-              nullptr);
-  ::CloseHandle(file);
+  ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+              &written, nullptr);
 }
 
 bool Exists(const std::wstring& path) {
@@ -38,21 +42,19 @@ bool Exists(const std::wstring& path) {
 
 void EmptyFolder(const std::wstring& path) {
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        ::DeleteFileW(child.c_str());
-      }
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-  }
+  const FindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &found));
+  if (!search) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring child = path + L"\\" + name;
+    ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(child);
+    } else {
+      ::DeleteFileW(child.c_str());
+    }
+  } while (::FindNextFileW(search.Get(), &found));
 }
 
 void RemoveTree(const std::wstring& path) {
