@@ -291,12 +291,9 @@ void FakePlatform::WriteTextFile(const std::wstring& path,
   written.push_back(location.Display());
 }
 
+// The fake's folders have no short forms.
 std::wstring FakePlatform::PathForTextFile(const std::wstring& path) {
   if (HeldByCodePage(path)) return path;
-  const auto shortForm = shortForms.find(path);
-  if (shortForm != shortForms.end() && HeldByCodePage(shortForm->second)) {
-    return shortForm->second;
-  }
   throw Fail(error::kNoUnicodeTranslation);
 }
 

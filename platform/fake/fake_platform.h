@@ -77,8 +77,6 @@ class FakePlatform : public Platform {
   int systemDirectoryCalls = 0;
   std::vector<std::wstring> searches;  // every pattern searched for
   std::vector<std::wstring> written;   // every text file written, in order
-  // Short (8.3) forms of paths, by the path as the launcher names it.
-  std::map<std::wstring, std::wstring> shortForms;
 
   // --- Platform --------------------------------------------------------------
   bool FindPattern(const std::wstring& pattern) override;

@@ -33,16 +33,14 @@ std::wstring ControlText(HWND control) {
 INT_PTR OnInitDialog(HWND dialog, const PathDialog& state) {
   ::SetWindowTextW(dialog, state.title.c_str());
   ::SetDlgItemTextW(dialog, IDC_PATH_PROMPT, state.prompt.c_str());
-  ::SetDlgItemTextW(dialog, IDC_PATH_ANSWER,
-                               state.defaultText.c_str());
+  ::SetDlgItemTextW(dialog, IDC_PATH_ANSWER, state.defaultText.c_str());
   return TRUE;
 }
 
 // Esc and the close box arrive as IDCANCEL.
 INT_PTR OnCommand(HWND dialog, PathDialog& state, WORD command) {
   if (command == IDOK) {
-    state.answer =
-        ControlText(::GetDlgItem(dialog, IDC_PATH_ANSWER));
+    state.answer = ControlText(::GetDlgItem(dialog, IDC_PATH_ANSWER));
   } else if (command == IDCANCEL) {
     state.answer.clear();
   } else {
