@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
 # Runs the permission tests as an ordinary user: root ignores read-only
 # folders, so only an ordinary user sees a launcher folder or a Windows
-# directory that cannot be written. Needs root to create the user and to
+# directory that cannot be written. Needs root to become that user and to
 # lock the folders. Usage: run-unprivileged.sh PERMISSION_TESTS_EXE
 set -euo pipefail
 tests_exe=$1
 source=$(cd "$(dirname "$0")/../.." && pwd)
-user=launchertest
+# The ordinary user exists only as a number: nothing is added to the
+# machine's user database.
+user=64123
 root=${LAUNCHER_WINE_ROOT:?}
 
-id -u "$user" >/dev/null 2>&1 ||
-  useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
 mkdir -p "$root/home" "$root/locked"
-chown "$user:" "$root" "$root/home"
-[ -d "$root/prefix" ] && chown -R "$user:" "$root/prefix"
-# Everything the user must reach on the way to the build tree.
-dir=$root; while [ "$dir" != / ]; do chmod o+x "$dir" 2>/dev/null || true; dir=$(dirname "$dir"); done
+chown "$user:$user" "$root" "$root/home"
+[ -d "$root/prefix" ] && chown -R "$user:$user" "$root/prefix"
+# The user must reach the build tree. Folders inside it are opened up;
+# outside it nothing is changed, only checked.
+dir=$root
+while [ "$dir" != / ]; do
+  case $dir in
+    "$source"/build/*) chmod o+x "$dir" ;;
+    *) [ "$(( 0$(stat -c %a "$dir") & 1 ))" = 1 ] ||
+         { echo "an ordinary user cannot pass $dir" >&2; exit 1; } ;;
+  esac
+  dir=$(dirname "$dir")
+done
 
 as_user() {
   setpriv --reuid="$user" --regid="$user" --clear-groups \
@@ -25,7 +34,7 @@ as_user() {
 session="$source/scripts/wine-session.sh"
 windows="$root/prefix/drive_c/windows"
 unlock() {
-  [ -d "$windows" ] && chown "$user:" "$windows"
+  [ -d "$windows" ] && chown "$user:$user" "$windows"
   as_user "$session" stop || true
 }
 trap unlock EXIT
