@@ -51,11 +51,13 @@ platform::win32::KernelHandle LauncherFixture::StartLauncher() {
                                nullptr, FALSE, 0, nullptr, start.c_str(),
                                &startup, &info));
   const platform::win32::KernelHandle thread(info.hThread);
-  processId_ = info.dwProcessId;
   return platform::win32::KernelHandle(info.hProcess);
 }
 
-void LauncherFixture::Launch() { process_ = StartLauncher(); }
+void LauncherFixture::Launch() {
+  process_ = StartLauncher();
+  processId_ = ::GetProcessId(process_.Get());
+}
 
 bool LauncherFixture::Exited() {
   return ::WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0;

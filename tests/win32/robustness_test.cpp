@@ -135,13 +135,15 @@ TEST_F(Robustness, LaunchersStartedTogetherAllStartTheViewer) {
   constexpr int kRounds = 25;
   constexpr int kTogether = 3;
   WriteBytes(cacheFile, "CDROM=E:\\\r\n");
+  std::vector<std::wstring> records;
+  for (int i = 0; i < kTogether; ++i) {
+    records.push_back(L"C:\\viewer-record-" + std::to_wstring(i) + L".ini");
+  }
   for (int round = 0; round < kRounds; ++round) {
     std::vector<platform::win32::KernelHandle> launchers;
-    std::vector<std::wstring> records;
-    for (int i = 0; i < kTogether; ++i) {
-      records.push_back(L"C:\\viewer-record-" + std::to_wstring(i) + L".ini");
-      ::DeleteFileW(records.back().c_str());
-      ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", records.back().c_str());
+    for (const std::wstring& own : records) {
+      ::DeleteFileW(own.c_str());
+      ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", own.c_str());
       launchers.push_back(StartLauncher());
     }
     ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", record.c_str());
@@ -152,6 +154,7 @@ TEST_F(Robustness, LaunchersStartedTogetherAllStartTheViewer) {
     }
   }
   EXPECT_EQ(ReadBytes(kSettingsFile), kSettingsForE);
+  for (const std::wstring& own : records) ::DeleteFileW(own.c_str());
 }
 
 // Another program holding the settings file open, as an indexer or a
