@@ -1,6 +1,8 @@
 // Any typed answer (two bytes a character): it is normalised to end in "\",
 // both marker patterns are built from it, a rejected answer comes back as
 // the next default, and a qualified one is remembered in exactly one line.
+// A qualified folder the code page cannot hold ends the run with error 1113
+// and leaves no cache file behind.
 #include <cstdint>
 #include <string>
 
@@ -18,9 +20,17 @@ std::wstring Answer(const std::uint8_t* data, std::size_t size) {
   return text;
 }
 
+// The in-memory platform's code page holds the first 256 characters.
+bool HeldByCodePage(const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c > 0xFF) return false;
+  }
+  return true;
+}
+
 std::string Ansi(const std::wstring& text) {
   std::string bytes;
-  for (wchar_t c : text) bytes += c <= 0xFF ? static_cast<char>(c) : '?';
+  for (wchar_t c : text) bytes += static_cast<char>(c);
   return bytes;
 }
 
@@ -37,7 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   os.dialogAnswers = {answer, L""};
 
   CDRMCLAS locator;
-  const bool found = locator.OpenDialog(L"KX31", L"NARD.ZIP");
+  bool found = false;
+  try {
+    found = locator.OpenDialog(L"KX31", L"NARD.ZIP");
+  } catch (const platform::Failure& failure) {
+    FUZZ_CHECK(failure.Number() == platform::error::kNoUnicodeTranslation);
+    FUZZ_CHECK(!answer.empty() && !HeldByCodePage(answer));
+    FUZZ_CHECK(!os.Exists(L"C:\\LAUNCH\\KX31.INI"));
+    return 0;
+  }
 
   if (answer.empty()) {
     FUZZ_CHECK(!found && os.dialogs.size() == 1);
@@ -49,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   FUZZ_CHECK(os.searches[1] == normalised + L"KX31.*");
   FUZZ_CHECK(os.searches[2] == normalised + L"INSTALL\\KX31.*");
   if (found) {
+    FUZZ_CHECK(HeldByCodePage(normalised));
     FUZZ_CHECK(locator.CD_Path() == normalised);
     FUZZ_CHECK(os.Contents(L"C:\\LAUNCH\\KX31.INI") ==
                "CDROM=" + Ansi(normalised) + "\r\n");
