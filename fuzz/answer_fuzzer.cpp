@@ -12,20 +12,14 @@
 
 namespace {
 
+using platform::fake::FakePlatform;
+
 std::wstring Answer(const std::uint8_t* data, std::size_t size) {
   std::wstring text;
   for (std::size_t i = 0; i + 1 < size; i += 2) {
     text += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
   }
   return text;
-}
-
-// The in-memory platform's code page holds the first 256 characters.
-bool HeldByCodePage(const std::wstring& text) {
-  for (wchar_t c : text) {
-    if (c > 0xFF) return false;
-  }
-  return true;
 }
 
 std::string Ansi(const std::wstring& text) {
@@ -39,7 +33,7 @@ std::string Ansi(const std::wstring& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const std::wstring answer = Answer(data, size);
-  platform::fake::FakePlatform os;
+  FakePlatform os;
   platform::ScopedPlatform use(os);
   os.AddDrive(L"E:");
   os.AddFile(L"E:\\KX31.EXE");
@@ -52,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     found = locator.OpenDialog(L"KX31", L"NARD.ZIP");
   } catch (const platform::Failure& failure) {
     FUZZ_CHECK(failure.Number() == platform::error::kNoUnicodeTranslation);
-    FUZZ_CHECK(!answer.empty() && !HeldByCodePage(answer));
+    FUZZ_CHECK(!answer.empty() && !FakePlatform::HeldByCodePage(answer));
     FUZZ_CHECK(!os.Exists(L"C:\\LAUNCH\\KX31.INI"));
     return 0;
   }
@@ -67,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   FUZZ_CHECK(os.searches[1] == normalised + L"KX31.*");
   FUZZ_CHECK(os.searches[2] == normalised + L"INSTALL\\KX31.*");
   if (found) {
-    FUZZ_CHECK(HeldByCodePage(normalised));
+    FUZZ_CHECK(FakePlatform::HeldByCodePage(normalised));
     FUZZ_CHECK(locator.CD_Path() == normalised);
     FUZZ_CHECK(os.Contents(L"C:\\LAUNCH\\KX31.INI") ==
                "CDROM=" + Ansi(normalised) + "\r\n");

@@ -97,6 +97,9 @@ class FakePlatform : public Platform {
   std::wstring FromAnsi(std::string_view text) override;
   void ReportUnhandledFailure(const Failure& failure) noexcept override;
 
+  // The stand-in ANSI code page holds the first 256 characters.
+  static bool HeldByCodePage(const std::wstring& text);
+
  private:
   // A path taken apart: its root ("E:", "\\SERVER\SHARE") and its names.
   struct Location {
@@ -117,8 +120,6 @@ class FakePlatform : public Platform {
   void RequireDirectory(const Location& location) const;
   Entry* Find(const Location& location);
   void RequireWritable(const Location& directory) const;
-  // The stand-in ANSI code page holds the first 256 characters.
-  static bool HeldByCodePage(const std::wstring& text);
   static std::uint32_t CopyDirectoryName(const std::string& name, char* buffer,
                                          std::uint32_t size);
 
