@@ -97,7 +97,7 @@ class FakePlatform : public Platform {
   std::wstring FromAnsi(std::string_view text) override;
   void ReportUnhandledFailure(const Failure& failure) noexcept override;
 
-  // The stand-in ANSI code page holds the first 256 characters.
+  // Whether the stand-in ANSI code page above holds every character.
   static bool HeldByCodePage(const std::wstring& text);
 
  private:
