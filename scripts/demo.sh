@@ -9,30 +9,52 @@
 # With a display (DISPLAY set) you answer the dialog and see the viewer.
 # Without one it runs under Xvfb, answers the dialog as a person would
 # (types E: and presses Enter) and saves screenshots of the dialog and the
-# viewer in build/mingw64/demo/screens.
+# viewer in BUILD/demo/screens.
 #
-#   scripts/demo.sh [--headless] [--no-build]
+# It runs the shipped 32-bit launcher where this machine's kernel lets Wine
+# run 32-bit programs (in the runtime of scripts/win32-runtime.sh), and
+# otherwise the x86_64 build of the same sources under this machine's Wine.
+#
+#   scripts/demo.sh [--headless] [--no-build] [--build BUILD]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$PWD
-build=$source/build/mingw64
 headless=${DISPLAY:+no}; headless=${headless:-yes}
 no_build=no
-for arg in "$@"; do
-  case $arg in
+build=
+while [ $# -gt 0 ]; do
+  case $1 in
     --headless) headless=yes ;;
     --no-build) no_build=yes ;;
-    *) echo "usage: $0 [--headless] [--no-build]" >&2; exit 2 ;;
+    --build) build=$2; shift ;;
+    *) echo "usage: $0 [--headless] [--no-build] [--build BUILD]" >&2; exit 2 ;;
   esac
+  shift
 done
 
-if [ $no_build = no ]; then
-  ./scripts/install-deps.sh
-  cmake --preset mingw64 >/dev/null
-  cmake --build --preset mingw64 -j"$(nproc)" --target launcher demo_disc >/dev/null
+if [ -z "$build" ]; then
+  [ $no_build = yes ] || ./scripts/install-deps.sh
+  if [ "$(./scripts/win32-runtime.sh where)" = native ]; then
+    preset=mingw32
+  else
+    preset=mingw64
+    echo "This machine's kernel refuses 32-bit system calls, so no Wine here runs"
+    echo "the shipped 32-bit launcher.exe: the demo runs its x86_64 build, the"
+    echo "same sources. (./scripts/test.sh runs the 32-bit one in an emulated guest.)"
+  fi
+  if [ $no_build = no ]; then
+    cmake --preset $preset >/dev/null
+    cmake --build --preset $preset -j"$(nproc)" --target launcher demo_disc >/dev/null
+  fi
+  build=$source/build/$preset
+  if [ $preset = mingw32 ]; then
+    flags=(--no-build --build "$build"); [ $headless = yes ] && flags+=(--headless)
+    exec ./scripts/win32-runtime.sh run -- env ${DISPLAY:+DISPLAY=$DISPLAY} \
+      ./scripts/demo.sh "${flags[@]}"
+  fi
 fi
 
-export LAUNCHER_WINE_ROOT=$build/demo/wine
+export LAUNCHER_WINE_ROOT=${LAUNCHER_WINE_ROOT:-$build/demo/wine}
 if [ $headless = yes ]; then unset LAUNCHER_WINE_DISPLAY; else export LAUNCHER_WINE_DISPLAY=$DISPLAY; fi
 session=$source/scripts/wine-session.sh
 prefix=$LAUNCHER_WINE_ROOT/prefix
@@ -53,6 +75,8 @@ shoot() {  # shoot WINDOW FILE
   import -window "$1" "$2" && echo "saved $2"
 }
 show_file() { printf -- '--- %s\n' "$1"; sed 's/\r$/  [CR LF]/' "$2"; }
+# The viewer writes its start record as UTF-16, so any path arrives intact.
+show_record() { printf -- '--- %s\n' "$1"; iconv -f UTF-16 -t UTF-8 "$2" | tr -d '\r'; }
 
 say "Preparing the Wine machine: the demo disc in drive E: (CD-ROM)"
 rm -rf "$LAUNCHER_WINE_ROOT/disc"
@@ -99,7 +123,7 @@ wait_for 600 sh -c "! xdotool search --onlyvisible --name IVIEWP32 | grep -q ."
 say "What the launcher left behind"
 show_file 'C:\DemoLauncher\KX31.INI (the remembered location)' "$launcher_dir/KX31.INI"
 show_file 'C:\windows\B2020.INI (the viewer settings)' "$prefix/drive_c/windows/B2020.INI"
-show_file 'how the viewer was started (recorded by the viewer itself)' "$record_unix"
+show_record 'how the viewer was started (recorded by the viewer itself)' "$record_unix"
 
 say "Second run: the remembered location is used, no dialog"
 rm -f "$record_unix"
@@ -113,6 +137,6 @@ wait "$launcher_pid"
 wait_for 30 test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
 [ $dialog_seen = no ] || { echo "the second run asked again" >&2; exit 1; }
 echo "no dialog; the viewer was started from the remembered E:\\"
-show_file 'how the viewer was started' "$record_unix"
+show_record 'how the viewer was started' "$record_unix"
 [ $headless = yes ] && { wait_for 30 find_window 'IVIEWP32'; xdotool windowclose "$(find_window IVIEWP32)" 2>/dev/null || true; }
 say "Done"

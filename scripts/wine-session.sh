@@ -6,6 +6,8 @@
 #                                      and a persistent Wine server
 #   wine-session.sh run PROGRAM ARG... run a Windows program on it
 #   wine-session.sh stop               shut the Wine server and Xvfb down
+#   wine-session.sh session PROGRAM ARG...
+#                                      start, run the program, stop
 #
 # With LAUNCHER_WINE_DISPLAY set (":0", say) it uses that display instead
 # of a private Xvfb.
@@ -19,8 +21,9 @@ set -euo pipefail
 
 root=${LAUNCHER_WINE_ROOT:?set LAUNCHER_WINE_ROOT to a folder in the build tree}
 export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
-# No Mono, no Gecko, and no menu entries written into the home folder.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# No Mono, no Gecko, no menu entries written into the home folder, and no
+# debugger waiting on a crashed program: it ends, and its test fails.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 stop_session() {
   wineserver -k 2>/dev/null || true
@@ -83,8 +86,14 @@ case ${1:-} in
   stop)
     stop_session
     ;;
+  session)
+    shift
+    "$0" start
+    trap '"$0" stop' EXIT
+    "$0" run "$@"
+    ;;
   *)
-    echo "usage: $0 start | run PROGRAM [ARG...] | stop" >&2
+    echo "usage: $0 start | run PROGRAM [ARG...] | stop | session PROGRAM [ARG...]" >&2
     exit 2
     ;;
 esac

@@ -14,6 +14,7 @@ using EndToEnd = LauncherFixture;
 
 TEST_F(EndToEnd, FirstRunAsksRemembersConfiguresAndStartsTheViewer) {
   Launch();
+  ExpectBuiltArchitecture();
   const Dialog dialog = WaitForDialog();
   ASSERT_NE(dialog.window, nullptr) << "no path dialog";
   EXPECT_EQ(dialog.prompt, kFirstPrompt);

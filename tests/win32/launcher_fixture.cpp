@@ -1,5 +1,7 @@
 #include "tests/win32/launcher_fixture.h"
 
+#include <cstdio>
+
 #include "platform/win32/resource.h"
 #include "tests/win32/support.h"
 
@@ -57,6 +59,14 @@ platform::win32::KernelHandle LauncherFixture::StartLauncher() {
 void LauncherFixture::Launch() {
   process_ = StartLauncher();
   processId_ = ::GetProcessId(process_.Get());
+}
+
+void LauncherFixture::ExpectBuiltArchitecture() {
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(::IsWow64Process(process_.Get(), &wow64));
+  EXPECT_EQ(wow64 != FALSE, sizeof(void*) == 4);
+  std::printf("launcher.exe runs as a %s\n",
+              wow64 ? "32-bit process under WoW64" : "64-bit process");
 }
 
 bool LauncherFixture::Exited() {

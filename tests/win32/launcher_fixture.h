@@ -41,6 +41,8 @@ class LauncherFixture : public testing::Test {
   void ForgetViewerStart();
 
   void Launch();
+  // The launcher runs as the tier built it: 32-bit under WoW64, or 64-bit.
+  void ExpectBuiltArchitecture();
   bool Exited();
   DWORD ExitCode();
   // Another launcher.exe besides the one Launch watches.
