@@ -49,8 +49,8 @@ if [ -z "$build" ]; then
   build=$source/build/$preset
   if [ $preset = mingw32 ]; then
     flags=(--no-build --build "$build"); [ $headless = yes ] && flags+=(--headless)
-    exec ./scripts/win32-runtime.sh run -- env ${DISPLAY:+DISPLAY=$DISPLAY} \
-      ./scripts/demo.sh "${flags[@]}"
+    [ $headless = yes ] || export LAUNCHER_WIN32_DISPLAY=$DISPLAY
+    exec ./scripts/win32-runtime.sh run -- ./scripts/demo.sh "${flags[@]}"
   fi
 fi
 

@@ -3,9 +3,12 @@
 #   host       the core on the in-memory platform
 #   host-asan  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz       the libFuzzer targets, for a bounded time each
-#   mingw32    the shipped 32-bit launcher.exe, inspected
-#   mingw64    the Win32 backend, launcher.exe, the robustness table and the
-#              demo, under headless 64-bit Wine
+#   mingw32    the shipped 32-bit launcher.exe, inspected, and the Win32
+#              backend, the end-to-end and robustness tests, the permission
+#              rows and the demo on it, under a WoW64 Wine
+#              (scripts/win32-runtime.sh; its first run builds it)
+#   mingw64    the same tests on the x86_64 build under this machine's
+#              64-bit Wine: the quick tier
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -15,6 +18,9 @@ for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$(nproc)"
 done
+
+# Built before the tests, not inside one test's time limit.
+./scripts/win32-runtime.sh prepare >/dev/null
 
 failed=()
 for preset in "${presets[@]}"; do

@@ -175,12 +175,27 @@ sleep 60
 EOF
 }
 
+# Runs COMMAND in the background and waits for it. A signal to this script
+# ends it first, and so does this script's death, however it comes (bwrap
+# --die-with-parent then takes everything inside along).
+supervised() {
+  setpriv --pdeathsig KILL "$@" &
+  supervised_pid=$!
+  trap 'kill -TERM $supervised_pid 2>/dev/null; wait $supervised_pid; exit 143' TERM INT HUP
+  local rc=0; wait $supervised_pid || rc=$?
+  trap - TERM INT HUP
+  return $rc
+}
+
 boot_guest() {  # boot_guest JOB_DIR snapshot=on|off SECONDS: runs the job's command
   local job=$1 drive=$2 seconds=$3
   # qemu sees the cache and the source tree at fixed places in the root.
   local inside=/mnt/cache/${job#"$cache"/} kernel=/mnt/cache/kernel
   mkdir -p "$root/mnt/cache" "$root/mnt/source"
-  timeout --kill-after=10 "$seconds" \
+  tail -n +1 -s 0.2 -f --pid=$$ "$job/output" 2>/dev/null &
+  local tail=$!
+  local rc=0
+  supervised timeout --kill-after=10 "$seconds" \
     bwrap --ro-bind "$root" / --dev /dev --proc /proc --tmpfs /tmp \
       --bind "$cache" /mnt/cache --bind "$source_dir" /mnt/source \
       --tmpfs /var/tmp --die-with-parent --unshare-pid --cap-add ALL \
@@ -192,12 +207,8 @@ boot_guest() {  # boot_guest JOB_DIR snapshot=on|off SECONDS: runs the job's com
         -drive "file=/mnt/cache/root.img,format=raw,if=virtio,$drive" \
         -virtfs "local,path=$inside,mount_tag=job,security_model=none" \
         -virtfs "local,path=/mnt/source,mount_tag=source,security_model=none" \
-        -serial "file:$inside/console.log" -serial "file:$inside/output" &
-  local qemu=$!
-  tail -n +1 -s 0.2 -f --pid=$qemu "$job/output" 2>/dev/null &
-  local tail=$!
-  local rc=0; wait $qemu || rc=$?
-  wait $tail 2>/dev/null || true
+        -serial "file:$inside/console.log" -serial "file:$inside/output" || rc=$?
+  sleep 0.3; kill $tail 2>/dev/null; wait $tail 2>/dev/null || true
   if [ -s "$job/rc" ]; then return "$(cat "$job/rc")"; fi
   [ $rc = 124 ] || [ $rc = 137 ] && { say "out of time after $seconds s"; return 124; }
   say "the guest stopped without an exit code; its console:"; tail -n 30 "$job/console.log" >&2
@@ -261,13 +272,21 @@ prepare() {
 run_native() {  # run_native SECONDS COMMAND...
   local seconds=$1; shift
   local scratch; scratch=$(mktemp -d "$cache/native.XXXXXX")
+  leftover=$scratch; trap 'rm -rf "$leftover"' EXIT
   chmod 755 "$scratch"
-  local rc=0
-  timeout --kill-after=10 "$seconds" \
+  local rc=0 display=()
+  # An interactive demo shows its windows on the caller's display.
+  if [ -n "${LAUNCHER_WIN32_DISPLAY:-}" ]; then
+    display=(--ro-bind-try /tmp/.X11-unix /tmp/.X11-unix
+             --setenv DISPLAY "$LAUNCHER_WIN32_DISPLAY")
+  fi
+  supervised timeout --kill-after=10 "$seconds" \
     bwrap --bind "$root" / --dev /dev --proc /proc --tmpfs /tmp --tmpfs /run \
-      --bind "$scratch" "$wine_home" --bind "$source_dir" "$source_dir" \
+      "${display[@]}" --bind "$scratch" "$wine_home" \
+      --bind "$source_dir" "$source_dir" \
       --die-with-parent --unshare-pid --chdir "$source_dir" \
-      env -i HOME=/root /usr/local/bin/launcher-runtime "$@" || rc=$?
+      env -i HOME=/root ${LAUNCHER_WIN32_DISPLAY:+DISPLAY=$LAUNCHER_WIN32_DISPLAY} \
+      /usr/local/bin/launcher-runtime "$@" || rc=$?
   rm -rf "$scratch"
   [ $rc = 124 ] && say "out of time after $seconds s"
   return $rc
@@ -276,6 +295,7 @@ run_native() {  # run_native SECONDS COMMAND...
 run_guest() {  # run_guest SECONDS COMMAND...
   local seconds=$1; shift
   local job; job=$(new_job "$@")
+  leftover=$job; trap 'rm -rf "$leftover"' EXIT
   local rc=0; boot_guest "$job" snapshot=on "$seconds" || rc=$?
   rm -rf "$job"
   return $rc

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The release as a publisher makes it, with throwaway certificates:
+# - unsigned and signed, the zip holds launcher.exe, PUBLISHERS.TXT and
+#   SHA256SUMS, and the sums check;
+# - the signed launcher.exe verifies, keeps its version resource, and still
+#   passes the first-run end-to-end test as a 32-bit program;
+# - a wrong password, a missing, expired or non-code-signing certificate
+#   each end with a message naming the fault, and leave no zip.
+#   check-release.sh END_TO_END_TESTS STANDIN_VIEWER
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+end_to_end_tests=$1 viewer=$2
+release=$source_dir/scripts/release.sh
+out=$source_dir/build/release
+work=$source_dir/build/release-test
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work" && mkdir -p "$work" && cd "$work"
+echo secret >password
+echo wrong >wrong-password
+
+# A self-signed certificate: make_certificate NAME EXTENDED_KEY_USAGE [START END]
+cat >ca.cnf <<'EOF'
+[ca]
+default_ca = signing
+[signing]
+database = index.txt
+new_certs_dir = .
+serial = serial
+default_md = sha256
+policy = any
+copy_extensions = copy
+[any]
+commonName = supplied
+EOF
+make_certificate() {
+  local name=$1 usage=$2
+  openssl req -new -newkey rsa:2048 -nodes -keyout "$name.key" -subj "/CN=Test publisher $name" \
+    -addext "keyUsage=digitalSignature" -addext "extendedKeyUsage=$usage" -out "$name.csr" 2>/dev/null
+  : >index.txt; echo 01 >serial
+  openssl ca -batch -config ca.cnf -selfsign -keyfile "$name.key" -in "$name.csr" \
+    -startdate "${3:-$(date -u -d yesterday +%Y%m%d%H%M%SZ)}" \
+    -enddate "${4:-$(date -u -d '+30 days' +%Y%m%d%H%M%SZ)}" -out "$name.pem" 2>/dev/null
+  openssl pkcs12 -export -in "$name.pem" -inkey "$name.key" -passout file:password \
+    -out "$name.p12"
+}
+make_certificate good codeSigning
+make_certificate expired codeSigning 20200101000000Z 20210101000000Z
+make_certificate server serverAuth
+
+zip_of_release() { ls "$out"/disc-launcher-*.zip 2>/dev/null; }
+unpack() {  # unpack FOLDER: the release zip, its sums checked
+  rm -rf "$1" && mkdir -p "$1" && unzip -q "$(zip_of_release)" -d "$1"
+  [ "$(ls "$1" | tr '\n' ' ')" = "PUBLISHERS.TXT SHA256SUMS launcher.exe " ] ||
+    fail "the zip holds $(ls "$1" | tr '\n' ' ')"
+  (cd "$1" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
+}
+version_resource() {
+  i686-w64-mingw32-windres -J coff -O rc -i "$1" | sed -n '/VERSIONINFO/,$p'
+}
+
+rm -rf "$out"
+"$release" --no-build >/dev/null || fail "the unsigned release failed"
+unpack unsigned
+grep -q 'Pre-placing KX31.INI' unsigned/PUBLISHERS.TXT || fail "no publishers' guide"
+
+rm -rf "$out"
+"$release" --no-build --cert good.p12 --password-file password >/dev/null ||
+  fail "the signed release failed"
+unpack signed
+cmp -s unsigned/launcher.exe signed/launcher.exe && fail "launcher.exe was not signed"
+osslsigncode verify -CAfile good.pem -in signed/launcher.exe >verify.log 2>&1 ||
+  { cat verify.log; fail "osslsigncode does not verify the signature"; }
+[ "$(version_resource signed/launcher.exe)" = "$(version_resource unsigned/launcher.exe)" ] ||
+  fail "signing changed the version resource"
+echo "signed: osslsigncode verify accepts it, the version resource is unchanged"
+
+rm -rf "$out"
+RELEASE_CERT_PASSWORD=secret "$release" --no-build --cert good.p12 >/dev/null ||
+  fail "the password from the environment was not taken"
+
+refused() {  # refused WORDS ARGS...: the release ends naming the fault, no zip
+  local words=$1; shift
+  rm -rf "$out"
+  if "$release" --no-build "$@" >/dev/null 2>message; then fail "released with $*"; fi
+  grep -q "$words" message || fail "with $*, the message was: $(cat message)"
+  [ -z "$(zip_of_release)" ] || fail "a zip was left with $*"
+  [ -z "$(ls "$out" 2>/dev/null)" ] || fail "something was left in $out with $*"
+  echo "refused, as it should: $(cat message)"
+}
+refused 'wrong password' --cert good.p12 --password-file wrong-password
+refused 'cannot read the certificate' --cert missing.p12 --password-file password
+refused 'has expired' --cert expired.p12 --password-file password
+refused 'not meant for code signing' --cert server.p12 --password-file password
+refused 'no password' --cert good.p12
+
+# The signed file, started as the shipped program: the first run asks,
+# remembers and starts the viewer.
+"$source_dir/scripts/win32-runtime.sh" run --timeout 600 -- env \
+  LAUNCHER_WINE_ROOT=/var/lib/launcher-wine/wine LAUNCHER="$work/signed/launcher.exe" \
+  STANDIN_VIEWER="$viewer" "$source_dir/scripts/wine-session.sh" session \
+  "$end_to_end_tests" --gtest_filter=EndToEnd.FirstRunAsksRemembersConfiguresAndStartsTheViewer ||
+  fail "the signed launcher.exe failed the first-run test"
+rm -rf "$work" "$out"
