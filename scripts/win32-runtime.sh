@@ -13,7 +13,8 @@
 #           root, entered with bwrap
 #   guest   it refuses it: COMMAND runs in a Linux guest, booted from that
 #           root by qemu under software emulation. LAUNCHER_WIN32_GUEST=1
-#           forces this.
+#           forces this; LAUNCHER_WIN32_NATIVE=1 forces native (there, on a
+#           kernel that refuses, only 64-bit programs run).
 # Inside, /var/lib/launcher-wine is the Wine machines' own place: on the
 # guest it holds ready-made prefixes (wine/ for root, wine-user/ for the
 # ordinary user 64123), and every run starts from the same disk image; natively it
@@ -56,6 +57,7 @@ mirror() {
 # Does this kernel let a 64-bit process make a 32-bit system call?
 native_allowed() {
   [ -z "${LAUNCHER_WIN32_GUEST:-}" ] || return 1
+  [ -z "${LAUNCHER_WIN32_NATIVE:-}" ] || return 0
   mkdir -p "$cache"
   if [ ! -x "$cache/int80-probe" ]; then
     printf '%s\n' 'int main(void){long r;__asm__ volatile("int $0x80":"=a"(r):"a"(20L));return r>0?0:1;}' |
@@ -269,10 +271,23 @@ prepare() {
   build_image
 }
 
+# A folder of this machine made in the root, for bwrap to bind it there:
+# each part as open as it is here, so that an ordinary user passes it too.
+mount_point() {
+  local path=$1 part=
+  IFS=/ read -ra parts <<<"${path#/}"
+  for name in "${parts[@]}"; do
+    part=$part/$name
+    mkdir -p "$root$part" && chmod "$(stat -c %a "$part")" "$root$part"
+  done
+}
+
 run_native() {  # run_native SECONDS COMMAND...
   local seconds=$1; shift
   local scratch; scratch=$(mktemp -d "$cache/native.XXXXXX")
   leftover=$scratch; trap 'rm -rf "$leftover"' EXIT
+  mount_point "$source_dir"
+  mkdir -p "$root$wine_home"
   chmod 755 "$scratch"
   local rc=0 display=()
   # An interactive demo shows its windows on the caller's display.
@@ -281,10 +296,10 @@ run_native() {  # run_native SECONDS COMMAND...
              --setenv DISPLAY "$LAUNCHER_WIN32_DISPLAY")
   fi
   supervised timeout --kill-after=10 "$seconds" \
-    bwrap --bind "$root" / --dev /dev --proc /proc --tmpfs /tmp --tmpfs /run \
+    bwrap --bind "$root" / --dev /dev --proc /proc --perms 1777 --tmpfs /tmp --tmpfs /run \
       "${display[@]}" --bind "$scratch" "$wine_home" \
       --bind "$source_dir" "$source_dir" \
-      --die-with-parent --unshare-pid --chdir "$source_dir" \
+      --die-with-parent --unshare-pid --cap-add ALL --chdir "$source_dir" \
       env -i HOME=/root ${LAUNCHER_WIN32_DISPLAY:+DISPLAY=$LAUNCHER_WIN32_DISPLAY} \
       /usr/local/bin/launcher-runtime "$@" || rc=$?
   rm -rf "$scratch"
