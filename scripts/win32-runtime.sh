@@ -250,7 +250,6 @@ build_image() {
       LAUNCHER_WINE_ROOT=$wine_home/wine-user scripts/wine-session.sh start
     setpriv --reuid=$user --regid=$user --clear-groups env HOME=$wine_home/wine-user/home \
       LAUNCHER_WINE_ROOT=$wine_home/wine-user scripts/wine-session.sh stop
-    rm -rf /tmp/* /tmp/.X*
     echo baked")
   local rc=0; boot_guest "$job" snapshot=off 1800 >"$cache/image.log" 2>&1 || rc=$?
   cat "$job/console.log" >>"$cache/image.log" 2>/dev/null || true
