@@ -17,8 +17,8 @@
 #           kernel that refuses, only 64-bit programs run).
 # Inside, /var/lib/launcher-wine is the Wine machines' own place: on the
 # guest it holds ready-made prefixes (wine/ for root, wine-user/ for the
-# ordinary user 64123), and every run starts from the same disk image; natively it
-# is an empty folder of its own for each run.
+# ordinary user 64123), and every run starts from the same disk image;
+# natively it is an empty folder of its own for each run.
 #
 # What it builds is cached outside the clone, in
 # ${XDG_CACHE_HOME:-~/.cache}/disc-launcher/win32-runtime, with a stamp for
@@ -33,7 +33,7 @@ root=$cache/root
 stamp_version=1
 wine_home=/var/lib/launcher-wine
 user=64123
-# 9p shares and the guest's exit code travel through these tags.
+# From unstable: Wine, a display for it, and what the guest needs to boot.
 guest_packages=(wine wine64 xvfb xauth xdotool procps imagemagick
                 qemu-system-x86 initramfs-tools kmod zstd)
 
