@@ -157,7 +157,9 @@ EOF
 # The rest of the guest's start, for each run: the source tree at its own
 # path (cached, so that Wine can map programs from it), the job's
 # command with its output on the second serial port, its exit code, and off.
-write_job_init() {
+write_job_init() {  # write_job_init JOB_DIR SECONDS
+  # Shortly before the host's time limit, the guest shows what still runs.
+  local dump_after=$(( $2 > 60 ? $2 - 20 : $2 ))
   cat >"$1/init" <<EOF
 #!/bin/sh
 mount -t devtmpfs dev /dev 2>/dev/null
@@ -168,6 +170,8 @@ mount -t tmpfs run /run
 mkdir -p $(printf %q "$source_dir")
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288,cache=loose source $(printf %q "$source_dir")
 cd $(printf %q "$source_dir")
+(sleep $dump_after; echo "win32-runtime: still running after $dump_after s:"
+ ps -eo pid,stat,pcpu,etime,wchan:20,args | grep -v ' \[') >/dev/ttyS1 2>&1 &
 /usr/local/bin/launcher-runtime /bin/bash -o pipefail -c '/bin/bash /job/command 2>&1 </dev/null | cat' >/dev/ttyS1 2>&1
 echo \$? >/job/rc
 sync
@@ -217,10 +221,10 @@ boot_guest() {  # boot_guest JOB_DIR snapshot=on|off SECONDS: runs the job's com
   return 125
 }
 
-new_job() {  # new_job COMMAND...: a job folder whose command runs COMMAND
+new_job() {  # new_job SECONDS COMMAND...: a job folder whose command runs COMMAND
   local job; job=$(mktemp -d "$cache/job.XXXXXX")
   : >"$job/output"
-  write_job_init "$job"
+  write_job_init "$job" "$1"; shift
   { printf '%q ' "$@"; echo; } >"$job/command"
   echo "$job"
 }
@@ -241,7 +245,7 @@ build_image() {
   mkfs.ext4 -q -F -E lazy_itable_init=0,lazy_journal_init=0 -d "$root" "$cache/root.img" 16G \
     >/dev/null ||
     die "mkfs.ext4 of the guest image failed"
-  local job; job=$(new_job sh -c "
+  local job; job=$(new_job 1800 sh -c "
     set -e
     LAUNCHER_WINE_ROOT=$wine_home/wine scripts/wine-session.sh start
     LAUNCHER_WINE_ROOT=$wine_home/wine scripts/wine-session.sh stop
@@ -308,7 +312,7 @@ run_native() {  # run_native SECONDS COMMAND...
 
 run_guest() {  # run_guest SECONDS COMMAND...
   local seconds=$1; shift
-  local job; job=$(new_job "$@")
+  local job; job=$(new_job "$seconds" "$@")
   leftover=$job; trap 'rm -rf "$leftover"' EXIT
   local rc=0; boot_guest "$job" snapshot=on "$seconds" || rc=$?
   rm -rf "$job"
