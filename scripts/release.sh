@@ -36,7 +36,8 @@ if [ $no_build = no ]; then
   cmake --preset mingw32 >/dev/null
   cmake --build --preset mingw32 --target launcher -j"$(nproc)" >/dev/null
 fi
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+version=$(cached CMAKE_PROJECT_VERSION)
 [ -n "$version" ] || die "no project version in $build/CMakeCache.txt"
 zip_name=disc-launcher-$version.zip
 
@@ -102,7 +103,9 @@ mv "$stage/launcher.exe" "$stage/zip/launcher.exe"
 sed "s/@VERSION@/$version/" docs/publishers.txt | sed 's/$/\r/' >"$stage/zip/PUBLISHERS.TXT"
 (cd "$stage/zip" && sha256sum launcher.exe PUBLISHERS.TXT >SHA256SUMS)
 chmod 644 "$stage/zip"/*
-(cd "$stage/zip" && TZ=UTC touch -d "@${SOURCE_DATE_EPOCH:-0}" ./* &&
+# The zip's dates are the build's time stamp, as the launcher's is.
+epoch=$(cached LAUNCHER_SOURCE_DATE_EPOCH)
+(cd "$stage/zip" && TZ=UTC touch -d "@${epoch:-0}" ./* &&
  zip -q -X "$stage/$zip_name" launcher.exe PUBLISHERS.TXT SHA256SUMS)
 chmod 644 "$stage/$zip_name"
 mv "$stage/$zip_name" "$out/$zip_name"

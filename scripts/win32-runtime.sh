@@ -112,14 +112,17 @@ EOF
   chmod 755 "$root/usr/local/bin/launcher-runtime"
 }
 
-# The guest kernel: Debian's stock kernel of this machine's own release.
+# The package of Debian's stock kernel of this machine's own release.
+kernel_package() {
+  apt-cache depends linux-image-amd64 | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)/\1/p' | head -n1
+}
+
 build_kernel() {
   stamped kernel "$stamp_version" && return
   say "fetching this release's stock kernel for the guest"
   local package work=$cache/kernel
-  package=$(apt-cache depends linux-image-amd64 | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)/\1/p' | head -n1)
-  [ -n "$package" ] || { apt-get update -qq && package=$(apt-cache depends linux-image-amd64 |
-    sed -n 's/^ *Depends: \(linux-image-[^ ]*\)/\1/p' | head -n1); }
+  package=$(kernel_package)
+  [ -n "$package" ] || { apt-get update -qq && package=$(kernel_package); }
   [ -n "$package" ] || die "no stock kernel package found (apt-cache depends linux-image-amd64)"
   rm -rf "$work" && mkdir -p "$work/unpacked"
   (cd "$work" && apt-get download "$package" >/dev/null 2>&1) || die "cannot download $package"

@@ -12,14 +12,15 @@
 # With LAUNCHER_WINE_DISPLAY set (":0", say) it uses that display instead
 # of a private Xvfb.
 #
-# LAUNCHER_WINE_ROOT names the folder in the build tree that holds it all:
+# LAUNCHER_WINE_ROOT names a folder of its own that holds it all (in the
+# build tree, or in the 32-bit runtime's /var/lib/launcher-wine):
 #   prefix/   the WINEPREFIX (C: is prefix/drive_c, the Windows directory
 #             C:\windows)
 #   disc/     drive E:, a CD-ROM drive
 #   Q:        a drive whose folder does not exist, so it is never ready
 set -euo pipefail
 
-root=${LAUNCHER_WINE_ROOT:?set LAUNCHER_WINE_ROOT to a folder in the build tree}
+root=${LAUNCHER_WINE_ROOT:?set LAUNCHER_WINE_ROOT to a folder of its own}
 export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
 # No Mono, no Gecko, no menu entries written into the home folder, and no
 # debugger waiting on a crashed program: it ends, and its test fails.
