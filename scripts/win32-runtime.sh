@@ -25,7 +25,15 @@
 # each step; unstable changes daily, so a step that cannot be built fails
 # with a message saying which. Nothing is mounted on this machine and no
 # process outlives a run.
+#
+# An ordinary user needs no root for any of it (only sudo for Debian's
+# packages, which scripts/install-deps.sh asks for): the root is built by
+# mmdebstrap over the user's subordinate ids, and everything after that runs
+# as root of a user namespace of the user's own (scripts/as-root.sh), so
+# what is made belongs to the user.
 set -euo pipefail
+# A login shell of su may leave these out, and mkfs.ext4 lives there.
+PATH=$PATH:/usr/sbin:/sbin
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/disc-launcher/win32-runtime
@@ -75,23 +83,23 @@ in_root() {  # in_root COMMAND...: as root in the unstable root, with the networ
 }
 
 build_root() {
-  local key="$stamp_version ${guest_packages[*]}"
+  local key="$stamp_version mmdebstrap ${guest_packages[*]}"
   stamped root "$key" && return
   say "building the Debian unstable root with WoW64 Wine (a few minutes, once)"
-  local url; url=$(mirror)
+  local url mode=unshare; url=$(mirror)
+  [ "$(id -u)" = 0 ] && mode=root
   rm -rf "$root" && mkdir -p "$root"
-  debootstrap --foreign --variant=minbase sid "$root" "$url" >"$cache/root.log" 2>&1 ||
-    die "debootstrap of unstable failed; see $cache/root.log"
-  # debootstrap may leave /proc as a link to the host's: a plain folder here.
-  rm -f "$root/proc" && mkdir -p "$root/proc" "$root/dev" "$root/tmp" "$root/run"
-  bwrap --dev-bind "$root" / --dev /dev --proc /proc --tmpfs /tmp --die-with-parent --cap-add ALL \
-    /debootstrap/debootstrap --second-stage >>"$cache/root.log" 2>&1 ||
-    die "debootstrap's second stage failed; see $cache/root.log"
-  echo "deb $url sid main" >"$root/etc/apt/sources.list"
-  { in_root apt-get -o Acquire::Check-Valid-Until=false update &&
-    in_root apt-get -o Acquire::Check-Valid-Until=false install -y \
-      --no-install-recommends "${guest_packages[@]}"; } >>"$cache/root.log" 2>&1 ||
-    die "installing Wine into the unstable root failed (unstable changes daily); see $cache/root.log"
+  # An ordinary user's mmdebstrap installs in a user namespace over the
+  # user's subordinate ids; either way the root arrives as a tar stream and
+  # every file of it belongs to whoever runs this. Device files are left
+  # out: every start makes its own /dev.
+  local include; include=$(IFS=,; echo "${guest_packages[*]}")
+  mmdebstrap --mode=$mode --variant=minbase --format=tar --include="$include" \
+      --aptopt='Acquire::Check-Valid-Until "false"' --aptopt='APT::Install-Recommends "false"' \
+      sid - "$url" 2>"$cache/root.log" |
+    tar -x -p --no-same-owner --exclude='./dev/*' -C "$root" 2>>"$cache/root.log" ||
+    die "building the unstable root with Wine failed (unstable changes daily); see $cache/root.log"
+  mkdir -p "$root/proc" "$root/dev" "$root/tmp" "$root/run"
   in_root sh -c 'ls /usr/lib/*/wine/wineserver' >/dev/null 2>&1 ||
     die "the unstable root has no wineserver"
   rm -f "$cache"/{kernel,image}.stamp
@@ -265,11 +273,15 @@ build_image() {
   stamp image "$key"
 }
 
-prepare() {
-  command -v bwrap >/dev/null && command -v debootstrap >/dev/null ||
-    die "needs bwrap and debootstrap (scripts/install-deps.sh installs them)"
+lock_cache() {
+  command -v bwrap >/dev/null && command -v mmdebstrap >/dev/null ||
+    die "needs bwrap and mmdebstrap (scripts/install-deps.sh installs them)"
   mkdir -p "$cache"
   exec 9>"$cache/lock"; flock 9
+}
+
+prepare() {
+  lock_cache
   build_root
   write_entry
   if native_allowed; then return; fi
@@ -277,15 +289,13 @@ prepare() {
   build_image
 }
 
-# A folder of this machine made in the root, for bwrap to bind it there:
-# each part as open as it is here, so that an ordinary user passes it too.
+# A folder of this machine made in the root, for bwrap to bind it there.
+# The folders on the way are the root's own: open, so that the ordinary
+# user of the permission rows passes them, as in the guest.
 mount_point() {
-  local path=$1 part=
-  IFS=/ read -ra parts <<<"${path#/}"
-  for name in "${parts[@]}"; do
-    part=$part/$name
-    mkdir -p "$root$part" && chmod "$(stat -c %a "$part")" "$root$part"
-  done
+  mkdir -p "$root$1"
+  local part=$1
+  while [ "$part" != / ]; do chmod 755 "$root$part"; part=$(dirname "$part"); done
 }
 
 run_native() {  # run_native SECONDS COMMAND...
@@ -321,6 +331,15 @@ run_guest() {  # run_guest SECONDS COMMAND...
   rm -rf "$job"
   return $rc
 }
+
+# An ordinary user builds the root as itself, then goes on as root of a user
+# namespace of its own.
+if [ "$(id -u)" != 0 ] && { [ "${1:-}" = run ] || [ "${1:-}" = prepare ]; }; then
+  lock_cache
+  build_root
+  exec 9>&-
+  exec "$source_dir/scripts/as-root.sh" "$0" "$@"
+fi
 
 case ${1:-} in
   run)

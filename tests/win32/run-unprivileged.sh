@@ -2,10 +2,13 @@
 # Runs the permission tests as an ordinary user: root ignores read-only
 # folders, so only an ordinary user sees a launcher folder or a Windows
 # directory that cannot be written. Needs root to become that user and to
-# lock the folders. Usage: run-unprivileged.sh PERMISSION_TESTS_EXE
+# lock the folders: an ordinary user's run goes on as root of a user
+# namespace of its own (scripts/as-root.sh), where the second user is one of
+# its subordinate ids. Usage: run-unprivileged.sh PERMISSION_TESTS_EXE
 set -euo pipefail
 tests_exe=$1
 source=$(cd "$(dirname "$0")/../.." && pwd)
+[ "$(id -u)" = 0 ] || exec "$source/scripts/as-root.sh" --private-tmp "$0" "$@"
 # The ordinary user exists only as a number: nothing is added to the
 # machine's user database.
 user=64123
@@ -36,6 +39,8 @@ windows="$root/prefix/drive_c/windows"
 unlock() {
   [ -d "$windows" ] && chown "$user:$user" "$windows"
   as_user "$session" stop || true
+  # What is left in the build tree belongs to the caller again.
+  case $root in "$source"/build/*) chown -R 0:0 "$root" ;; esac
 }
 trap unlock EXIT
 
