@@ -10,7 +10,10 @@
 #                                      start, run the program, stop
 #
 # With LAUNCHER_WINE_DISPLAY set (":0", say) it uses that display instead
-# of a private Xvfb.
+# of a private Xvfb. With LAUNCHER_WINE_HANG_AFTER set to a number of
+# seconds, a program that runs longer is taken for hung: what runs, the
+# threads of every Windows process and their stacks are printed, and the
+# program is ended (exit code 124).
 #
 # LAUNCHER_WINE_ROOT names a folder of its own that holds it all (in the
 # build tree, or in the 32-bit runtime's /var/lib/launcher-wine):
@@ -65,6 +68,37 @@ map_drives() {
 
 use_display() { DISPLAY=:$(head -n1 "$root/display"); export DISPLAY; }
 
+# What a hung program and everything beside it are doing.
+report_hang() {  # report_hang SECONDS PROGRAM
+  echo "wine-session: $2 still runs after $1 s: taken for hung. What runs:"
+  ps --ppid 2 -p 2 --deselect -o pid,ppid,stat,pcpu,time,etime,wchan:24,args
+  local windows; windows=$(pgrep -d, -f '[.]exe' || true)
+  [ -n "$windows" ] || return 0
+  echo "wine-session: the threads of the Windows processes (TIME is CPU time):"
+  ps -L -o pid,tid,stat,pcpu,time,wchan:24,comm -p "$windows"
+  echo "wine-session: their stacks (winedbg, bt all):"
+  WINEDLLOVERRIDES="mscoree,mshtml=" timeout 120 wine winedbg --command "bt all" </dev/null 2>&1 ||
+    echo "wine-session: winedbg gave no stacks (exit $?)"
+}
+
+# Runs PROGRAM; one that outlasts the bound is reported and ended.
+run_bounded() {  # run_bounded SECONDS PROGRAM ARG...
+  local seconds=$1; shift
+  wine "$@" &
+  local program=$!
+  sleep "$seconds" &
+  local timer=$!
+  wait -n $program $timer || true
+  if kill -0 $program 2>/dev/null; then
+    report_hang "$seconds" "$1"
+    wineserver -k 2>/dev/null || true
+    wait $program || true
+    return 124
+  fi
+  kill $timer 2>/dev/null || true
+  wait $program
+}
+
 case ${1:-} in
   start)
     mkdir -p "$root"
@@ -82,7 +116,8 @@ case ${1:-} in
   run)
     shift
     use_display
-    exec wine "$@"
+    [ -n "${LAUNCHER_WINE_HANG_AFTER:-}" ] || exec wine "$@"
+    run_bounded "$LAUNCHER_WINE_HANG_AFTER" "$@"
     ;;
   stop)
     stop_session

@@ -96,7 +96,7 @@ refused 'no password' --cert good.p12
 
 # The signed file, started as the shipped program: the first run asks,
 # remembers and starts the viewer.
-"$source_dir/scripts/win32-runtime.sh" run --timeout 600 -- env \
+"$source_dir/scripts/win32-runtime.sh" run --timeout 240 -- env LAUNCHER_WINE_HANG_AFTER=90 \
   LAUNCHER_WINE_ROOT=/var/lib/launcher-wine/wine LAUNCHER="$work/signed/launcher.exe" \
   STANDIN_VIEWER="$viewer" "$source_dir/scripts/wine-session.sh" session \
   "$end_to_end_tests" --gtest_filter=EndToEnd.FirstRunAsksRemembersConfiguresAndStartsTheViewer ||
