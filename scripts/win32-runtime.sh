@@ -41,8 +41,9 @@ root=$cache/root
 stamp_version=1
 wine_home=/var/lib/launcher-wine
 user=64123
-# From unstable: Wine, a display for it, and what the guest needs to boot.
-guest_packages=(wine wine64 xvfb xauth xdotool procps imagemagick
+# From unstable: Wine, a display for it, a timer for the benchmark, and what
+# the guest needs to boot.
+guest_packages=(wine wine64 xvfb xauth xdotool procps imagemagick hyperfine
                 qemu-system-x86 initramfs-tools kmod zstd)
 
 say() { echo "win32-runtime: $*" >&2; }
