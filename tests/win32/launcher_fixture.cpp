@@ -1,6 +1,10 @@
 #include "tests/win32/launcher_fixture.h"
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <cstdio>
+#include <cwchar>
 
 #include "platform/win32/resource.h"
 #include "tests/win32/support.h"
@@ -144,9 +148,32 @@ void LauncherFixture::ExpectViewerStartedFrom(const std::wstring& discPath) {
   EXPECT_EQ(Recorded(L"ShowWindow"), L"3");
 }
 
-// Waits a little: the viewer is started without waiting for it.
+// Whether a stand-in viewer runs. Each one ends once it has written its
+// start record.
+static bool ViewerRunning() {
+  // A snapshot's handle is invalid as a file's is, and closed the same way.
+  const platform::win32::FileHandle snapshot(
+      ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (::_wcsicmp(entry.szExeFile, L"IVIEWP32.EXE") == 0) return true;
+  }
+  return false;
+}
+
+// The launcher starts the viewer without waiting for it, and under load the
+// viewer may write its record well after the launcher has ended: wait for
+// the launcher and every viewer to end, then look. A late record would
+// otherwise count for the next run.
 bool LauncherFixture::ViewerStarted() {
-  return WaitFor([&] { return Exists(record); }, std::chrono::seconds(1));
+  if (process_) {
+    EXPECT_EQ(::WaitForSingleObject(process_.Get(), 20000), WAIT_OBJECT_0);
+  }
+  EXPECT_TRUE(WaitFor([] { return !ViewerRunning(); }, std::chrono::seconds(30)))
+      << "a viewer still runs";
+  return Exists(record);
 }
 
 std::set<std::wstring> LauncherFixture::FolderContents() {
