@@ -95,7 +95,19 @@ run_launcher() { "$session" run 'C:\DemoLauncher\launcher.exe'; }
 say "First run: no location remembered yet, so the launcher asks"
 run_launcher & launcher_pid=$!
 if [ $headless = yes ]; then
-  wait_for 60 find_window "$title" || { echo "the path dialog did not appear" >&2; exit 1; }
+  dialog_or_end() { find_window "$title" || ! kill -0 "$launcher_pid"; }
+  wait_for 60 dialog_or_end
+  if ! find_window "$title" >/dev/null; then
+    if kill -0 "$launcher_pid" 2>/dev/null; then
+      echo "the path dialog did not appear within 60 s" >&2
+    else
+      rc=0; wait "$launcher_pid" || rc=$?
+      echo "launcher.exe ended with exit code $rc before its dialog appeared" >&2
+    fi
+    xdotool getdisplaygeometry >/dev/null 2>&1 && echo "the display $DISPLAY answers" >&2 ||
+      echo "the display $DISPLAY does not answer" >&2
+    exit 1
+  fi
   dialog=$(find_window "$title")
   sleep 0.5
   shoot "$dialog" "$screens/dialog.png"
