@@ -41,9 +41,10 @@ root=$cache/root
 stamp_version=1
 wine_home=/var/lib/launcher-wine
 user=64123
-# From unstable: Wine, a display for it, a timer for the benchmark, and what
+# From unstable: Wine, a display for it, a timer for the benchmark, tools that
+# show where a hung process spins, and what
 # the guest needs to boot.
-guest_packages=(wine wine64 xvfb xauth xdotool procps imagemagick hyperfine
+guest_packages=(wine wine64 xvfb xauth xdotool procps imagemagick hyperfine strace elfutils
                 qemu-system-x86 initramfs-tools kmod zstd)
 
 say() { echo "win32-runtime: $*" >&2; }

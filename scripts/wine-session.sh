@@ -29,8 +29,26 @@ export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
 # debugger waiting on a crashed program: it ends, and its test fails.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
+# The processes of this Wine machine: its server and programs, found by
+# their WINEPREFIX.
+machine_processes() {
+  local pid
+  for pid in $(pgrep -f 'wineserver|[.]exe'); do
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+      echo "$pid"
+  done
+  return 0
+}
+
+kill_machine() {
+  local pid
+  for pid in $(machine_processes); do kill -KILL "$pid" 2>/dev/null; done
+  return 0
+}
+
 stop_session() {
-  wineserver -k 2>/dev/null || true
+  # A server that no longer answers ends nothing when asked.
+  timeout 20 wineserver -k 2>/dev/null || kill_machine
   [ -f "$root/xvfb.pid" ] && kill "$(cat "$root/xvfb.pid")" 2>/dev/null || true
   rm -f "$root/display" "$root/xvfb.pid"
 }
@@ -73,12 +91,33 @@ report_hang() {  # report_hang SECONDS PROGRAM
   echo "wine-session: $2 still runs after $1 s: taken for hung. What runs:"
   ps --ppid 2 -p 2 --deselect -o pid,ppid,stat,pcpu,time,etime,wchan:24,args
   local windows; windows=$(pgrep -d, -f '[.]exe' || true)
-  [ -n "$windows" ] || return 0
-  echo "wine-session: the threads of the Windows processes (TIME is CPU time):"
-  ps -L -o pid,tid,stat,pcpu,time,wchan:24,comm -p "$windows"
-  echo "wine-session: their stacks (winedbg, bt all):"
-  WINEDLLOVERRIDES="mscoree,mshtml=" timeout 120 wine winedbg --command "bt all" </dev/null 2>&1 ||
+  if [ -n "$windows" ]; then
+    echo "wine-session: the threads of the Windows processes (TIME is CPU time):"
+    ps -L -o pid,tid,stat,pcpu,time,wchan:24,comm -p "$windows"
+  fi
+  report_busy
+  echo "wine-session: the Windows stacks (winedbg, bt all):"
+  WINEDLLOVERRIDES="mscoree,mshtml=" timeout 60 wine winedbg --command "bt all" </dev/null 2>&1 ||
     echo "wine-session: winedbg gave no stacks (exit $?)"
+}
+
+# A process of this machine that burns the CPU while the others wait:
+# where it spins.
+report_busy() {
+  local pid
+  for pid in $(machine_processes); do
+    grep -q '^State:[[:space:]]*R' "/proc/$pid/status" 2>/dev/null || continue
+    echo "wine-session: process $pid ($(cat "/proc/$pid/comm" 2>/dev/null)) is busy:"
+    echo "  system call now: $(cat "/proc/$pid/syscall" 2>/dev/null)"
+    echo "  its open files:"; ls -l "/proc/$pid/fd" 2>/dev/null | sed 's/^/    /'
+    if command -v strace >/dev/null; then
+      echo "  its system calls for 3 s (the first 60):"
+      timeout 3 strace -f -tt -p "$pid" 2>&1 | head -n 60 | sed 's/^/    /'
+    fi
+    if command -v eu-stack >/dev/null; then
+      echo "  its stacks:"; timeout 20 eu-stack -p "$pid" 2>&1 | head -n 80 | sed 's/^/    /'
+    fi
+  done
 }
 
 # Runs PROGRAM; one that outlasts the bound is reported and ended.
@@ -90,8 +129,8 @@ run_bounded() {  # run_bounded SECONDS PROGRAM ARG...
   local timer=$!
   wait -n $program $timer || true
   if kill -0 $program 2>/dev/null; then
-    report_hang "$seconds" "$1"
-    wineserver -k 2>/dev/null || true
+    report_hang "$seconds" "$1" || true
+    timeout 10 wineserver -k 2>/dev/null || kill_machine
     wait $program || true
     return 124
   fi
