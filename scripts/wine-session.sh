@@ -13,7 +13,7 @@
 # of a private Xvfb. With LAUNCHER_WINE_HANG_AFTER set to a number of
 # seconds, a program that runs longer is taken for hung: what runs, the
 # threads of every Windows process and their stacks are printed, and the
-# program is ended (exit code 124).
+# program is ended (exit code 124; 75 when Wine's own server was stuck).
 #
 # LAUNCHER_WINE_ROOT names a folder of its own that holds it all (in the
 # build tree, or in the 32-bit runtime's /var/lib/launcher-wine):
@@ -120,7 +120,28 @@ report_busy() {
   done
 }
 
-# Runs PROGRAM; one that outlasts the bound is reported and ended.
+# Wine's own server stuck in a loop: busy, and not one system call in 3 s.
+# Seen under emulation only, while the Windows programs wait for its answer;
+# it walks a window list that has become a ring (it spins in the handler of
+# the request that lists a window's children). No program of ours can
+# cause a loop inside the server, so a run that ends this way is counted
+# and run once more (see session).
+server_spins() {
+  command -v strace >/dev/null || return 1
+  local pid calls
+  for pid in $(machine_processes); do
+    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = wineserver ] || continue
+    grep -q '^State:[[:space:]]*R' "/proc/$pid/status" 2>/dev/null || return 1
+    calls=$(timeout 3 strace -p "$pid" 2>&1 | grep -vc '^strace: ' || true)
+    [ "$calls" = 0 ] && grep -q '^State:[[:space:]]*R' "/proc/$pid/status" 2>/dev/null
+    return
+  done
+  return 1
+}
+server_spun=75
+
+# Runs PROGRAM; one that outlasts the bound is reported and ended: exit
+# code 124, or $server_spun when Wine's server was what hung.
 run_bounded() {  # run_bounded SECONDS PROGRAM ARG...
   local seconds=$1; shift
   wine "$@" &
@@ -130,9 +151,14 @@ run_bounded() {  # run_bounded SECONDS PROGRAM ARG...
   wait -n $program $timer || true
   if kill -0 $program 2>/dev/null; then
     report_hang "$seconds" "$1" || true
+    local rc=124
+    if server_spins; then
+      echo "wine-session: Wine's own server spins (no system call in 3 s): a fault of Wine"
+      rc=$server_spun
+    fi
     timeout 10 wineserver -k 2>/dev/null || kill_machine
     wait $program || true
-    return 124
+    return $rc
   fi
   kill $timer 2>/dev/null || true
   wait $program
@@ -165,7 +191,15 @@ case ${1:-} in
     shift
     "$0" start
     trap '"$0" stop' EXIT
-    "$0" run "$@"
+    rc=0; "$0" run "$@" || rc=$?
+    # Only Wine's server spinning earns a second run, once, in a new session.
+    if [ $rc = $server_spun ]; then
+      echo "wine-session: runs ended by Wine's server spinning: 1 (of 1 allowed); running $1 once more in a new session"
+      "$0" stop; "$0" start
+      rc=0; "$0" run "$@" || rc=$?
+      [ $rc = $server_spun ] && echo "wine-session: runs ended by Wine's server spinning: 2 (of 1 allowed)"
+    fi
+    exit $rc
     ;;
   *)
     echo "usage: $0 start | run PROGRAM [ARG...] | stop | session PROGRAM [ARG...]" >&2
