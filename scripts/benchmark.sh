@@ -13,12 +13,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$PWD
+session=$source/scripts/wine-session.sh
 
 # time_launch BUILD RUNS: the timing itself, on a Wine machine of its own.
 time_launch() {
   local build=$1 runs=$2
   export LAUNCHER_WINE_ROOT=${LAUNCHER_WINE_ROOT:-$build/bench/wine}
-  local session=$source/scripts/wine-session.sh
   mkdir -p "$LAUNCHER_WINE_ROOT/disc"
   "$session" start
   trap '"$session" stop' EXIT
