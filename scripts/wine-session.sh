@@ -29,11 +29,12 @@ export WINEPREFIX=$root/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
 # debugger waiting on a crashed program: it ends, and its test fails.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
-# The processes of this Wine machine: its server and programs, found by
-# their WINEPREFIX.
+# The processes of this Wine machine: its server and programs (Wine's own
+# executables, not the scripts that name them), found by their WINEPREFIX.
 machine_processes() {
   local pid
   for pid in $(pgrep -f 'wineserver|[.]exe'); do
+    case $(readlink "/proc/$pid/exe" 2>/dev/null) in */wine/*|*/wine|*/wine64|*-preloader) ;; *) continue ;; esac
     tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
       echo "$pid"
   done
