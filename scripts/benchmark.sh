@@ -70,7 +70,8 @@ esac
 python3 - "$build/bench/results.json" "$source/build/mingw32/platform/win32/launcher.exe" \
   "$preset" "$ran_on" <<'PY'
 import json, os, sys
-results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+# Newer hyperfine (2.0 in unstable) keeps the -n name apart from the command.
+results = {r.get("name") or r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
 launcher, minimal = results["launcher"], results["minimal"]
 ratio = launcher["mean"] / minimal["mean"]
 print(f"timed: the {sys.argv[3]} build, under {sys.argv[4]}")
