@@ -70,8 +70,12 @@ esac
 python3 - "$build/bench/results.json" "$source/build/mingw32/platform/win32/launcher.exe" \
   "$preset" "$ran_on" <<'PY'
 import json, os, sys
-# Newer hyperfine (2.0 in unstable) keeps the -n name apart from the command.
-results = {r.get("name") or r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+# hyperfine 2.0 (in unstable) keeps the -n name apart from the command, and
+# the wall-clock figures under summary.time_wall_clock.
+def wall(r):
+    return r["summary"]["time_wall_clock"] if "summary" in r else r
+results = {r.get("name") or r["command"]: wall(r)
+           for r in json.load(open(sys.argv[1]))["results"]}
 launcher, minimal = results["launcher"], results["minimal"]
 ratio = launcher["mean"] / minimal["mean"]
 print(f"timed: the {sys.argv[3]} build, under {sys.argv[4]}")
