@@ -91,7 +91,7 @@ use_display() { DISPLAY=:$(head -n1 "$root/display"); export DISPLAY; }
 report_hang() {  # report_hang SECONDS PROGRAM
   echo "wine-session: $2 still runs after $1 s: taken for hung. What runs:"
   ps --ppid 2 -p 2 --deselect -o pid,ppid,stat,pcpu,time,etime,wchan:24,args
-  local windows; windows=$(pgrep -d, -f '[.]exe' || true)
+  local windows; windows=$(machine_processes | paste -sd, -)
   if [ -n "$windows" ]; then
     echo "wine-session: the threads of the Windows processes (TIME is CPU time):"
     ps -L -o pid,tid,stat,pcpu,time,wchan:24,comm -p "$windows"

@@ -168,9 +168,7 @@ static bool ViewerRunning() {
 // the launcher and every viewer to end, then look. A late record would
 // otherwise count for the next run.
 bool LauncherFixture::ViewerStarted() {
-  if (process_) {
-    EXPECT_EQ(::WaitForSingleObject(process_.Get(), 20000), WAIT_OBJECT_0);
-  }
+  if (process_) ExitCode();
   EXPECT_TRUE(WaitFor([] { return !ViewerRunning(); }, std::chrono::seconds(30)))
       << "a viewer still runs";
   return Exists(record);
