@@ -27,7 +27,7 @@ time_launch() {
   mkdir -p "$disc/B2020/IVT" "$drive_c/bench"
   : >"$disc/KX31.TXT"
   cp "$build/viewer/IVIEWP32.exe" "$disc/IVIEWP32.EXE"
-  cp "$build/platform/win32/launcher.exe" "$build/bench/minimal_start.exe" "$drive_c/bench/"
+  cp "$build/app/launcher.exe" "$build/bench/minimal_start.exe" "$drive_c/bench/"
   printf 'CDROM=E:\\\r\n' >"$drive_c/bench/KX31.INI"
   export STANDIN_VIEWER_EXIT=1
   hyperfine --warmup 5 --runs "$runs" --export-json "$build/bench/results.json" \
@@ -67,7 +67,7 @@ case $preset in
   *) echo "usage: $0 [--preset mingw32|mingw64] [RUNS]" >&2; exit 2 ;;
 esac
 
-python3 - "$build/bench/results.json" "$source/build/mingw32/platform/win32/launcher.exe" \
+python3 - "$build/bench/results.json" "$source/build/mingw32/app/launcher.exe" \
   "$preset" "$ran_on" <<'PY'
 import json, os, sys
 # hyperfine 2.0 (in unstable) keeps the -n name apart from the command, and

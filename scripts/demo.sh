@@ -87,7 +87,7 @@ trap '"$session" stop' EXIT
 export DISPLAY=:$(head -n1 "$LAUNCHER_WINE_ROOT/display")
 rm -rf "$launcher_dir" "$prefix/drive_c/windows/B2020.INI" "$record_unix"
 mkdir -p "$launcher_dir"
-cp "$build/platform/win32/launcher.exe" "$launcher_dir/"
+cp "$build/app/launcher.exe" "$launcher_dir/"
 export STANDIN_VIEWER_RECORD='C:\viewer-started.ini'
 
 run_launcher() { "$session" run 'C:\DemoLauncher\launcher.exe'; }

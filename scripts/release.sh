@@ -45,7 +45,7 @@ mkdir -p "$out"
 stage=$(mktemp -d "$out/stage.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 umask 077
-cp "$build/platform/win32/launcher.exe" "$stage/launcher.exe"
+cp "$build/app/launcher.exe" "$stage/launcher.exe"
 
 # Signing: the certificate is checked first, so that a wrong one is named
 # plainly instead of failing somewhere inside the signing tool.

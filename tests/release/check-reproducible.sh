@@ -17,9 +17,9 @@ for copy in "${builds[@]}"; do
    cmake --build --preset mingw32 --target launcher -j"$(nproc)" >/dev/null) ||
     fail "the launcher did not build in $copy"
 done
-sha256sum "$tested" "${builds[@]/%//build/mingw32/platform/win32/launcher.exe}"
+sha256sum "$tested" "${builds[@]/%//build/mingw32/app/launcher.exe}"
 for copy in "${builds[@]}"; do
-  cmp "$tested" "$copy/build/mingw32/platform/win32/launcher.exe" ||
+  cmp "$tested" "$copy/build/mingw32/app/launcher.exe" ||
     fail "the launcher built in $copy differs from the one tested"
 done
 rm -rf "$work"
