@@ -97,4 +97,13 @@ std::wstring GetWinSysDir(std::wstring Which) {
   return {};
 }
 
+void PresetDiscLocation(const std::wstring& launcherFolder,
+                        const std::wstring& discPath) {
+  CDRMCLAS::RememberLocation(kProductCode, launcherFolder, discPath);
+}
+
+void ForgetDiscLocation(const std::wstring& launcherFolder) {
+  CDRMCLAS::ForgetLocation(kProductCode, launcherFolder);
+}
+
 }  // namespace Module1

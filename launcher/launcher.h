@@ -15,4 +15,11 @@ void Main();
 // cannot tell.
 std::wstring GetWinSysDir(std::wstring Which);
 
+// For the installer: presets the disc's location for every later run of a
+// launcher in `launcherFolder`, byte for byte as a run that found the disc
+// at `discPath` remembers it; and forgets it again. Throw platform::Failure.
+void PresetDiscLocation(const std::wstring& launcherFolder,
+                        const std::wstring& discPath);
+void ForgetDiscLocation(const std::wstring& launcherFolder);
+
 }  // namespace Module1

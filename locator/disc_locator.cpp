@@ -65,22 +65,39 @@ bool CDRMCLAS::AskUntilQualified(const std::wstring& KeyFile) {
   return false;
 }
 
-// Replaces any earlier cache file, whatever its attributes: a hidden or
-// read-only leftover must not make a good answer fail. The path goes in a
-// form the file holds exactly; when it has none, the old file is kept.
+// The path goes in a form the file holds exactly; when it has none, the old
+// file is kept.
 void CDRMCLAS::WriteCacheFile() {
   platform::Platform& os = platform::Current();
-  const std::wstring line = kCacheKey + os.PathForTextFile(m_CDPath);
-  const std::wstring name = CacheFileName();
+  RememberLocation(m_ProdName, os.LauncherDirectory(),
+                   os.PathForTextFile(m_CDPath));
+}
+
+// Replaces any earlier cache file, whatever its attributes: a hidden or
+// read-only leftover must not make a good answer fail.
+void CDRMCLAS::RememberLocation(const std::wstring& ProdName,
+                                const std::wstring& Directory,
+                                std::wstring Path) {
+  platform::Platform& os = platform::Current();
+  const std::wstring name = CacheFileIn(Directory, ProdName);
   os.DeleteFileAnyAttributes(name);
-  os.WriteTextFile(name, {line});
+  os.WriteTextFile(name, {kCacheKey + AddBackslash(Path)});
+}
+
+void CDRMCLAS::ForgetLocation(const std::wstring& ProdName,
+                              const std::wstring& Directory) {
+  platform::Current().DeleteFileAnyAttributes(CacheFileIn(Directory, ProdName));
+}
+
+std::wstring CDRMCLAS::CacheFileName() const {
+  return CacheFileIn(platform::Current().LauncherDirectory(), m_ProdName);
 }
 
 // The separator is appended unconditionally: a launcher in a drive root
 // gives "E:\\KX31.INI", which the system accepts.
-std::wstring CDRMCLAS::CacheFileName() const {
-  return platform::Current().LauncherDirectory() + L"\\" + m_ProdName +
-         L".INI";
+std::wstring CDRMCLAS::CacheFileIn(const std::wstring& Directory,
+                                   const std::wstring& ProdName) {
+  return Directory + L"\\" + ProdName + L".INI";
 }
 
 // Both searches always run. A search that fails (a drive that is not

@@ -17,12 +17,25 @@ class CDRMCLAS {
   // The located disc path, or the empty string.
   std::wstring CD_Path() const { return m_CDPath; }
 
+  // Remembers `Path` as the disc's location for `ProdName` in the cache
+  // file in `Directory`, as a run does once the disc was found there. The
+  // path is written as given, with its "\" added. Throws platform::Failure
+  // when the file cannot be written or cannot hold the path exactly.
+  static void RememberLocation(const std::wstring& ProdName,
+                               const std::wstring& Directory,
+                               std::wstring Path);
+  // Deletes that cache file, if there is one.
+  static void ForgetLocation(const std::wstring& ProdName,
+                             const std::wstring& Directory);
+
  private:
   bool TryCachedLocation(const std::wstring& KeyFile);
   bool AskUntilQualified(const std::wstring& KeyFile);
   std::wstring ReadCachedCandidate(const std::wstring& cacheFile);
   void WriteCacheFile();
   std::wstring CacheFileName() const;
+  static std::wstring CacheFileIn(const std::wstring& Directory,
+                                  const std::wstring& ProdName);
 
   bool CheckCDPath(std::wstring Path, std::wstring KeyFile);
   bool MarkerFound(const std::wstring& pattern);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake g++ make googletest libgtest-dev clang libclang-rt-14-dev hyperfine
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth xdotool imagemagick xorriso binutils python3
-          mmdebstrap uidmap bubblewrap e2fsprogs osslsigncode openssl zip unzip)
+          mmdebstrap uidmap bubblewrap e2fsprogs osslsigncode openssl zip unzip wixl msitools faketime)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

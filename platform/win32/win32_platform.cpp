@@ -80,24 +80,6 @@ std::wstring WideFromAnsi(std::string_view text) {
   return wide;
 }
 
-// Unicode text in the system's ANSI code page, or nothing when the code
-// page cannot hold every character. A best-fit conversion would write a
-// different, plausible path ("Lodz" for "Łódź"), so a text is taken only
-// when it converts back unchanged.
-std::optional<std::string> ExactAnsi(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = static_cast<int>(text.size());
-  const DWORD flags = ::GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  const int length = ::WideCharToMultiByte(CP_ACP, flags, text.data(), size,
-                                           nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), length,
-                        nullptr, nullptr);
-  if (WideFromAnsi(bytes) != text) return std::nullopt;
-  return bytes;
-}
-
 // Creates or truncates the file, letting others read it meanwhile. Another
 // writer holds it only for a moment (a second launcher started at the same
 // time, say), so a sharing violation is waited out for a while; a file that
@@ -155,6 +137,24 @@ std::wstring ModulePath() {
 }
 
 }  // namespace
+
+// Unicode text in the system's ANSI code page, or nothing when the code
+// page cannot hold every character. A best-fit conversion would write a
+// different, plausible path ("Lodz" for "Łódź"), so a text is taken only
+// when it converts back unchanged.
+std::optional<std::string> ExactAnsi(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = static_cast<int>(text.size());
+  const DWORD flags = ::GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int length = ::WideCharToMultiByte(CP_ACP, flags, text.data(), size,
+                                           nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), length,
+                        nullptr, nullptr);
+  if (WideFromAnsi(bytes) != text) return std::nullopt;
+  return bytes;
+}
 
 std::wstring Win32Platform::FromAnsi(std::string_view text) {
   return WideFromAnsi(text);

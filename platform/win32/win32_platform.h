@@ -1,9 +1,16 @@
 // The launcher's platform on the real Win32 API.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/platform.h"
 
 namespace platform::win32 {
+
+// Unicode text in the system's ANSI code page, or nothing when the code
+// page cannot hold every character exactly.
+std::optional<std::string> ExactAnsi(const std::wstring& text);
 
 class Win32Platform : public Platform {
  public:

@@ -114,6 +114,34 @@ TEST(Launch, PathWithNoFormTheCodePageHoldsEndsTheRunAndKeepsTheOldCache) {
   ExpectNothingStartedOrChanged(os);
 }
 
+// What an installer presets is what a run would have remembered: a later run
+// asks nothing, and once forgotten, the next run asks again.
+TEST(Preset, LocationIsTakenByTheNextRunAndForgottenOnRequest) {
+  FakePlatform os;
+  const std::wstring share = L"\\\\server\\share\\kx31";
+  os.AddDrive(L"\\\\server\\share");
+  InsertDisc(os, share + L"\\");
+  os.AddFile(kCacheFile, "CDROM=Q:\\\r\n", kReadOnly);
+  {
+    platform::ScopedPlatform current(os);
+    Module1::PresetDiscLocation(L"C:\\LAUNCH", share);
+  }
+  EXPECT_EQ(os.Contents(kCacheFile), "CDROM=\\\\server\\share\\kx31\\\r\n");
+  EXPECT_EQ(RunLauncher(os), 0);
+  EXPECT_TRUE(os.dialogs.empty());
+  ASSERT_EQ(os.started.size(), 1u);
+  EXPECT_EQ(os.started[0].path, share + L"\\IVIEWP32.EXE");
+  {
+    platform::ScopedPlatform current(os);
+    Module1::ForgetDiscLocation(L"C:\\LAUNCH");
+    Module1::ForgetDiscLocation(L"C:\\LAUNCH");
+  }
+  EXPECT_FALSE(os.Exists(kCacheFile));
+  os.ChangeDirectory(L"C:\\LAUNCH");
+  EXPECT_EQ(RunLauncher(os, {L""}), 0);
+  EXPECT_EQ(os.dialogs.size(), 1u);
+}
+
 TEST(Launch, DiscWithoutViewerIsReportedAfterSettingsWereWritten) {
   FakePlatform os;
   InsertDisc(os);

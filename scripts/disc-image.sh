@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Makes the disc image a publisher masters: the product's disc folder, with
+# the launcher's installer in INSTALL\ and an AUTORUN.INF that offers it.
+#
+#   scripts/disc-image.sh [--msi FILE] [--label TEXT] [--epoch SECONDS]
+#                         [--replace] DISC_FOLDER OUT.iso
+#
+# The folder is checked first: it must hold the marker (a file KX31.*, in
+# the folder or in its INSTALL folder), the viewer IVIEWP32.EXE and the
+# viewer's data folder B2020\IVT, and every name must be one that the
+# image's Joliet names carry and that Windows tells apart. The installer
+# (--msi, by default the mingw32 build's launcher.msi) goes in as
+# INSTALL\LAUNCHER.MSI, its icon as INSTALL\LAUNCHER.ICO. A file of the
+# publisher's own under one of these names, or AUTORUN.INF, is never
+# overwritten unless --replace is given. The image is ISO 9660 with Joliet
+# names; every date in it is --epoch (by default SOURCE_DATE_EPOCH, or
+# 1980-01-01), so the same folder gives the same bytes. On any refusal nothing is
+# written.
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+msi=$source_dir/build/mingw32/app/installer/launcher.msi
+icon=$source_dir/app/launcher.ico
+label=KX31 epoch=${SOURCE_DATE_EPOCH:-0} replace=no
+
+usage() {
+  echo "usage: $0 [--msi FILE] [--label TEXT] [--epoch SECONDS] [--replace] DISC_FOLDER OUT.iso" >&2
+  exit 2
+}
+refuse() { echo "disc-image: $*; no image written" >&2; exit 1; }
+while [ $# -gt 0 ]; do
+  case $1 in
+    --msi) msi=$2; shift ;;
+    --label) label=$2; shift ;;
+    --epoch) epoch=$2; shift ;;
+    --replace) replace=yes ;;
+    -*) usage ;;
+    *) break ;;
+  esac
+  shift
+done
+[ $# = 2 ] || usage
+disc=${1%/} out=$2
+[ -d "$disc" ] || refuse "$disc is not a folder"
+[ -f "$msi" ] || refuse "no installer at $msi (build the mingw32 preset, or give --msi)"
+[[ $epoch =~ ^[0-9]+$ ]] || refuse "--epoch $epoch is not a number of seconds"
+
+# Names as Windows matches them: in any letter case.
+entries() {  # entries FOLDER TYPE NAME: what FOLDER holds under NAME
+  find "$1" -mindepth 1 -maxdepth 1 -type "$2" -iname "$3" 2>/dev/null
+}
+[ -n "$(entries "$disc" f 'KX31.*')$(entries "$disc" f KX31)" ] ||
+  [ -n "$(for d in $(entries "$disc" d INSTALL); do entries "$d" f 'KX31.*'; entries "$d" f KX31; done)" ] ||
+  refuse "no marker: $disc holds no file KX31.*, nor does its INSTALL folder"
+[ -n "$(entries "$disc" f IVIEWP32.EXE)" ] || refuse "no viewer: $disc holds no IVIEWP32.EXE"
+[ -n "$(for d in $(entries "$disc" d B2020); do entries "$d" d IVT; done)" ] ||
+  refuse "no viewer data: $disc holds no folder B2020\\IVT"
+
+# Joliet carries names of up to 64 characters, without * / : ; ? \ or
+# control characters, in Unicode's basic plane; Windows sees two names that
+# differ only in letter case as one.
+check_names() {
+  python3 - "$disc" <<'EOF'
+import os, sys
+root = sys.argv[1]
+bad = []
+for folder, dirs, files in os.walk(root):
+    names = dirs + files
+    seen = {}
+    for name in names:
+        shown = os.path.relpath(os.path.join(folder, name), root)
+        try:
+            text = os.fsencode(name).decode('utf-8')
+        except UnicodeDecodeError:
+            bad.append(f"{shown!r}: not UTF-8"); continue
+        if len(text) > 64:
+            bad.append(f"{shown}: {len(text)} characters, over 64")
+        if any(c in '*/:;?\\' or ord(c) < 32 or ord(c) > 0xFFFF for c in text):
+            bad.append(f"{shown}: a character Joliet names cannot hold")
+        key = text.casefold()
+        if key in seen:
+            bad.append(f"{shown}: Windows cannot tell it from {seen[key]}")
+        seen[key] = shown
+        if os.path.islink(os.path.join(folder, name)):
+            bad.append(f"{shown}: a symbolic link")
+for line in bad:
+    print(line)
+sys.exit(1 if bad else 0)
+EOF
+}
+names=$(check_names) || refuse "names the image cannot carry:
+$names"
+
+# What the image adds must not silently replace the publisher's own files.
+# The setup goes into the disc's own INSTALL folder, whatever its case.
+install=$(entries "$disc" d INSTALL | head -n1)
+install=${install##*/}
+added=(AUTORUN.INF "${install:-INSTALL}/LAUNCHER.MSI" "${install:-INSTALL}/LAUNCHER.ICO")
+exclude=()
+for name in "${added[@]}"; do
+  folder=$disc; [ "${name%/*}" = "$name" ] || folder=$disc/${name%/*}
+  [ -d "$folder" ] || continue
+  for existing in $(entries "$folder" f "${name##*/}"); do
+    [ $replace = yes ] || refuse "$existing is there already: give --replace to put the setup's own in its place"
+    exclude+=(-m "$existing")
+  done
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Windows reads AUTORUN.INF in the ANSI code page, with CR LF line ends.
+printf '%s\r\n' '[autorun]' 'shellexecute=INSTALL\LAUNCHER.MSI' \
+  'icon=INSTALL\LAUNCHER.ICO' "label=$label" \
+  'action=Install the CD-ROM viewer launcher' >"$work/AUTORUN.INF"
+cp "$msi" "$work/LAUNCHER.MSI"
+cp "$icon" "$work/LAUNCHER.ICO"
+
+# xorriso takes a date of 0 for "none given" and would use today's; the
+# earliest date of a DOS or disc file system stands in for it.
+[ "$epoch" != 0 ] || epoch=315532800
+volume=$(tr '[:lower:]' '[:upper:]' <<<"$label" | tr -c 'A-Z0-9_\n' _ | cut -c1-32)
+date=$(date -u -d "@$epoch" +%Y%m%d%H%M%S00)
+SOURCE_DATE_EPOCH=$epoch xorriso -as mkisofs -quiet -J -V "$volume" 2>"$work/xorriso.log" \
+  --modification-date="$date" --set_all_file_dates "$date" \
+  "${exclude[@]}" -graft-points -o "$work/image.iso" \
+  /="$disc" /AUTORUN.INF="$work/AUTORUN.INF" \
+  "/${added[1]}=$work/LAUNCHER.MSI" "/${added[2]}=$work/LAUNCHER.ICO" ||
+  { cat "$work/xorriso.log" >&2; refuse "xorriso failed"; }
+mv "$work/image.iso" "$out"
+echo "$out"
