@@ -106,4 +106,8 @@ void ForgetDiscLocation(const std::wstring& launcherFolder) {
   CDRMCLAS::ForgetLocation(kProductCode, launcherFolder);
 }
 
+std::wstring DiscLocationFile(const std::wstring& launcherFolder) {
+  return CDRMCLAS::CacheFileIn(launcherFolder, kProductCode);
+}
+
 }  // namespace Module1

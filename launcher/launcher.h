@@ -21,5 +21,7 @@ std::wstring GetWinSysDir(std::wstring Which);
 void PresetDiscLocation(const std::wstring& launcherFolder,
                         const std::wstring& discPath);
 void ForgetDiscLocation(const std::wstring& launcherFolder);
+// The file in `launcherFolder` that holds the remembered location.
+std::wstring DiscLocationFile(const std::wstring& launcherFolder);
 
 }  // namespace Module1

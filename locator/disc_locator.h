@@ -27,6 +27,9 @@ class CDRMCLAS {
   // Deletes that cache file, if there is one.
   static void ForgetLocation(const std::wstring& ProdName,
                              const std::wstring& Directory);
+  // That cache file's path.
+  static std::wstring CacheFileIn(const std::wstring& Directory,
+                                  const std::wstring& ProdName);
 
  private:
   bool TryCachedLocation(const std::wstring& KeyFile);
@@ -34,8 +37,6 @@ class CDRMCLAS {
   std::wstring ReadCachedCandidate(const std::wstring& cacheFile);
   void WriteCacheFile();
   std::wstring CacheFileName() const;
-  static std::wstring CacheFileIn(const std::wstring& Directory,
-                                  const std::wstring& ProdName);
 
   bool CheckCDPath(std::wstring Path, std::wstring KeyFile);
   bool MarkerFound(const std::wstring& pattern);

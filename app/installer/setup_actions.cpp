@@ -1,21 +1,27 @@
 // The installer's own steps, run by Windows Installer from the package:
 // the disc location an administrator presets with DISCPATH, checked before
 // anything is installed and written beside the launcher as the launcher
-// itself writes it, and forgotten again on uninstall.
+// itself writes it; the remembered location kept through an upgrade; and
+// forgotten again on uninstall.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
 
+#include <optional>
 #include <string>
 
 #include "launcher/launcher.h"
 #include "platform/platform.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
 
 // Characters no Windows path holds; the launcher never finds a disc there.
 constexpr wchar_t kNotInPaths[] = L"<>\"|?*";
+
+// More than any remembered location needs; the launcher reads one line.
+constexpr DWORD kMostKept = 65536;
 
 class Record {
  public:
@@ -69,45 +75,110 @@ std::wstring Describe(const platform::Failure& failure) {
          std::to_wstring(failure.Number()) + L")";
 }
 
+// The bytes of a small file, or nothing when there is none to read.
+std::optional<std::string> ReadSmallFile(const std::wstring& path) {
+  const platform::win32::FileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string bytes(kMostKept, '\0');
+  DWORD read = 0;
+  if (!::ReadFile(file.Get(), bytes.data(), kMostKept, &read, nullptr)) {
+    return std::nullopt;
+  }
+  bytes.resize(read);
+  return bytes;
+}
+
+std::wstring Hex(const std::string& bytes) {
+  static const wchar_t digits[] = L"0123456789ABCDEF";
+  std::wstring text;
+  for (const unsigned char byte : bytes) {
+    text += digits[byte >> 4];
+    text += digits[byte & 15];
+  }
+  return text;
+}
+
+std::string FromHex(const std::wstring& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  platform::Current().DeleteFileAnyAttributes(path);
+  const platform::win32::FileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (!file || !::WriteFile(file.Get(), bytes.data(),
+                            static_cast<DWORD>(bytes.size()), &written,
+                            nullptr)) {
+    throw platform::Failure(::GetLastError(), L"");
+  }
+}
+
 }  // namespace
 
-// Immediate, after the folders are known and before anything changes:
-// refuses a DISCPATH the launcher could not read back, and hands the folder
-// and the path on to WritePresetLocation.
-extern "C" __declspec(dllexport) UINT __stdcall CheckDiscPath(
+// Immediate, once the folders are known and before anything changes
+// (before an older version is removed): decides what WriteLocation writes
+// beside the launcher, as "folder|P|path" for a DISCPATH, or as
+// "folder|K|bytes in hex" for the location an older version remembered.
+// Windows Installer keeps that file through an upgrade itself; Wine removes
+// it with the older version, so it is kept here for both. A DISCPATH the
+// launcher could not read back ends the installation before it starts.
+extern "C" __declspec(dllexport) UINT __stdcall PrepareLocation(
     MSIHANDLE install) {
-  const std::wstring discPath = Property(install, L"DISCPATH");
-  if (discPath.find_first_of(kNotInPaths) != std::wstring::npos) {
-    return Refuse(install, L"DISCPATH \"" + discPath +
-                               L"\" is not a path: a path holds none of "
-                               L"the characters < > \" | ? *. Nothing was "
-                               L"installed.");
-  }
-  if (!platform::win32::ExactAnsi(discPath)) {
-    return Refuse(install,
-                  L"DISCPATH \"" + discPath +
-                      L"\" holds characters that this computer's ANSI code "
-                      L"page (" + std::to_wstring(::GetACP()) +
-                      L") cannot hold, so the launcher could not read it "
-                      L"back. Nothing was installed.");
-  }
   const std::wstring folder = Property(install, L"INSTALLFOLDER");
-  ::MsiSetPropertyW(install, L"WritePresetLocation",
-                    (folder + L"|" + discPath).c_str());
+  const std::wstring discPath = Property(install, L"DISCPATH");
+  std::wstring data;
+  if (!discPath.empty()) {
+    if (discPath.find_first_of(kNotInPaths) != std::wstring::npos) {
+      return Refuse(install, L"DISCPATH \"" + discPath +
+                                 L"\" is not a path: a path holds none of "
+                                 L"the characters < > \" | ? *. Nothing was "
+                                 L"installed.");
+    }
+    if (!platform::win32::ExactAnsi(discPath)) {
+      return Refuse(install,
+                    L"DISCPATH \"" + discPath +
+                        L"\" holds characters that this computer's ANSI "
+                        L"code page (" + std::to_wstring(::GetACP()) +
+                        L") cannot hold, so the launcher could not read it "
+                        L"back. Nothing was installed.");
+    }
+    data = folder + L"|P|" + discPath;
+  } else if (!Property(install, L"WIX_UPGRADE_DETECTED").empty()) {
+    const std::optional<std::string> kept = ReadSmallFile(
+        Module1::DiscLocationFile(WithoutTrailingSeparator(folder)));
+    if (kept) data = folder + L"|K|" + Hex(*kept);
+  }
+  ::MsiSetPropertyW(install, L"WriteLocation", data.c_str());
   return ERROR_SUCCESS;
 }
 
-// Deferred, once launcher.exe is in place: "folder|path".
-extern "C" __declspec(dllexport) UINT __stdcall WritePresetLocation(
+// Deferred, once launcher.exe is in place.
+extern "C" __declspec(dllexport) UINT __stdcall WriteLocation(
     MSIHANDLE install) {
   const std::wstring data = Property(install, L"CustomActionData");
   const std::size_t split = data.find(L'|');
-  if (split == std::wstring::npos) return ERROR_INSTALL_FAILURE;
+  if (split == std::wstring::npos || data.size() < split + 3) {
+    return ERROR_INSTALL_FAILURE;
+  }
+  const std::wstring folder = WithoutTrailingSeparator(data.substr(0, split));
+  const wchar_t kind = data[split + 1];
+  const std::wstring payload = data.substr(split + 3);
   platform::win32::Win32Platform os;
   platform::ScopedPlatform current(os);
   try {
-    Module1::PresetDiscLocation(WithoutTrailingSeparator(data.substr(0, split)),
-                                data.substr(split + 1));
+    if (kind == L'P') {
+      Module1::PresetDiscLocation(folder, payload);
+    } else {
+      WriteBytes(Module1::DiscLocationFile(folder), FromHex(payload));
+    }
   } catch (const platform::Failure& failure) {
     return Refuse(install, L"The disc location could not be written beside "
                            L"the launcher: " + Describe(failure));
@@ -115,8 +186,8 @@ extern "C" __declspec(dllexport) UINT __stdcall WritePresetLocation(
   return ERROR_SUCCESS;
 }
 
-// Deferred, on a plain uninstall (not an upgrade): the launcher's folder.
-// A location that cannot be forgotten is logged; the uninstall goes on.
+// Deferred, on an uninstall: the launcher's folder. A location that cannot
+// be forgotten is logged; the uninstall goes on.
 extern "C" __declspec(dllexport) UINT __stdcall ForgetLocation(
     MSIHANDLE install) {
   platform::win32::Win32Platform os;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The release as a publisher makes it, with throwaway certificates:
-# - unsigned and signed, the zip holds launcher.exe, PUBLISHERS.TXT and
-#   SHA256SUMS, and the sums check;
+# - unsigned and signed, the zip holds launcher.exe, launcher.msi,
+#   PUBLISHERS.TXT and SHA256SUMS, and the sums check;
 # - the signed launcher.exe verifies, keeps its version resource, and still
-#   passes the first-run end-to-end test as a 32-bit program;
+#   passes the first-run end-to-end test as a 32-bit program; the signed
+#   launcher.msi verifies and installs that very signed launcher.exe;
 # - a wrong password, a missing, expired or non-code-signing certificate
 #   each end with a message naming the fault, and leave no zip.
 #   check-release.sh END_TO_END_TESTS STANDIN_VIEWER
@@ -51,7 +52,7 @@ make_certificate server serverAuth
 zip_of_release() { ls "$out"/disc-launcher-*.zip 2>/dev/null; }
 unpack() {  # unpack FOLDER: the release zip, its sums checked
   rm -rf "$1" && mkdir -p "$1" && unzip -q "$(zip_of_release)" -d "$1"
-  [ "$(ls "$1" | tr '\n' ' ')" = "PUBLISHERS.TXT SHA256SUMS launcher.exe " ] ||
+  [ "$(ls "$1" | tr '\n' ' ')" = "PUBLISHERS.TXT SHA256SUMS launcher.exe launcher.msi " ] ||
     fail "the zip holds $(ls "$1" | tr '\n' ' ')"
   (cd "$1" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 }
@@ -73,7 +74,14 @@ osslsigncode verify -CAfile good.pem -in signed/launcher.exe >verify.log 2>&1 ||
   { cat verify.log; fail "osslsigncode does not verify the signature"; }
 [ "$(version_resource signed/launcher.exe)" = "$(version_resource unsigned/launcher.exe)" ] ||
   fail "signing changed the version resource"
-echo "signed: osslsigncode verify accepts it, the version resource is unchanged"
+osslsigncode verify -CAfile good.pem -in signed/launcher.msi >verify.log 2>&1 ||
+  { cat verify.log; fail "osslsigncode does not verify the installer's signature"; }
+(mkdir -p carried && cd carried && msiextract ../signed/launcher.msi >/dev/null) ||
+  fail "the signed installer cannot be unpacked"
+cmp -s "$(find carried -name launcher.exe)" signed/launcher.exe ||
+  fail "the signed installer does not carry the signed launcher.exe"
+echo "signed: osslsigncode verify accepts launcher.exe and launcher.msi, which carries it;" \
+  "the version resource is unchanged"
 
 rm -rf "$out"
 RELEASE_CERT_PASSWORD=secret "$release" --no-build --cert good.p12 >/dev/null ||

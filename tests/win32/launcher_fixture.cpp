@@ -11,19 +11,24 @@
 
 namespace wintest {
 
-LauncherFixture::LauncherFixture(std::wstring launcherFolder)
+LauncherFixture::LauncherFixture(std::wstring launcherFolder, Setup setup)
     : folder(std::move(launcherFolder)),
       launcher(folder + L"\\launcher.exe"),
-      cacheFile(folder + L"\\KX31.INI") {}
+      cacheFile(folder + L"\\KX31.INI"),
+      setup_(setup) {}
+
+bool LauncherFixture::OwnsFolder() const {
+  return setup_ == Setup::kFreshCopy && folder.rfind(L"C:\\", 0) == 0;
+}
 
 void LauncherFixture::SetUp() {
-  if (folder.rfind(L"C:\\", 0) == 0) {
+  if (OwnsFolder()) {
     RemoveTree(folder);
     MakeFolder(folder);
     ASSERT_TRUE(::CopyFileW(EnvironmentPath(L"LAUNCHER").c_str(),
                             launcher.c_str(), FALSE));
   }
-  ResetDisc();
+  if (setup_ == Setup::kFreshCopy) ResetDisc();
   ::DeleteFileW(kSettingsFile.c_str());
   ForgetViewerStart();
   ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", record.c_str());
@@ -33,7 +38,7 @@ void LauncherFixture::SetUp() {
 void LauncherFixture::TearDown() {
   if (process_) ::TerminateProcess(process_.Get(), 1);
   process_ = {};
-  if (folder.rfind(L"C:\\", 0) == 0) RemoveTree(folder);
+  if (OwnsFolder()) RemoveTree(folder);
 }
 
 void LauncherFixture::ResetDisc() {

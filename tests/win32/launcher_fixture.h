@@ -33,7 +33,12 @@ struct Dialog {
 
 class LauncherFixture : public testing::Test {
  protected:
-  explicit LauncherFixture(std::wstring launcherFolder = L"C:\\launcher-test");
+  // A fresh copy of the launcher in its folder (when on C:) and a fresh
+  // disc in E:, or the launcher where an installer put it and the disc
+  // that is in E: already.
+  enum class Setup { kFreshCopy, kInstalled };
+  explicit LauncherFixture(std::wstring launcherFolder = L"C:\\launcher-test",
+                           Setup setup = Setup::kFreshCopy);
   void SetUp() override;
   void TearDown() override;
 
@@ -69,6 +74,10 @@ class LauncherFixture : public testing::Test {
 
  private:
   HWND FindOwnWindow(const std::wstring& title);
+  // Whether SetUp copies the launcher and TearDown removes its folder.
+  bool OwnsFolder() const;
+
+  const Setup setup_;
 
   platform::win32::KernelHandle process_;
   DWORD processId_ = 0;

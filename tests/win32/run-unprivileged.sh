@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Runs the permission tests as an ordinary user: root ignores read-only
-# folders, so only an ordinary user sees a launcher folder or a Windows
-# directory that cannot be written. Needs root to become that user and to
-# lock the folders: an ordinary user's run goes on as root of a user
-# namespace of its own (scripts/as-root.sh), where the second user is one of
-# its subordinate ids. Usage: run-unprivileged.sh PERMISSION_TESTS_EXE
+# Runs Windows tests as an ordinary user, as users run the launcher:
+#   run-unprivileged.sh permissions PERMISSION_TESTS_EXE
+#       root ignores read-only folders, so only an ordinary user sees a
+#       launcher folder or a Windows directory that cannot be written
+#   run-unprivileged.sh installer INSTALLER_TESTS_EXE DISC_FOLDER
+#       the user installs from the disc, whose content (DISC_FOLDER) is
+#       drive E:, read-only as a CD-ROM is
+# Needs root to become that user and to lock the folders: an ordinary
+# user's run goes on as root of a user namespace of its own
+# (scripts/as-root.sh), where the second user is one of its subordinate ids.
 set -euo pipefail
-tests_exe=$1
+suite=$1 tests_exe=$2
 source=$(cd "$(dirname "$0")/../.." && pwd)
 [ "$(id -u)" = 0 ] || exec "$source/scripts/as-root.sh" --private-tmp "$0" "$@"
 # The ordinary user exists only as a number: nothing is added to the
@@ -45,6 +49,12 @@ unlock() {
 trap unlock EXIT
 
 as_user "$session" start
+if [ "$suite" = installer ]; then
+  rm -rf "$root/disc" && cp -r "$3" "$root/disc"
+  chown -R root: "$root/disc" && chmod -R a-w "$root/disc"
+  as_user "$session" run "$tests_exe"
+  exit
+fi
 # Drive L: is a folder the user may read but not write, holding the launcher.
 cp "$LAUNCHER" "$root/locked/launcher.exe"
 chown -R root: "$root/locked"; chmod 755 "$root/locked"

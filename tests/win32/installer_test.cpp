@@ -1,0 +1,223 @@
+// The launcher as users get it: installed by an ordinary user from the disc
+// image's INSTALL\LAUNCHER.MSI in drive E:, run from where the package put
+// it, preset, upgraded and removed again. Run by run-unprivileged.sh with
+// the content of the shipped disc image as drive E:.
+#include <windows.h>
+#include <msi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <string>
+
+#include "tests/win32/launcher_fixture.h"
+#include "tests/win32/support.h"
+
+namespace wintest {
+namespace {
+
+const std::wstring kPackage = L"E:\\INSTALL\\LAUNCHER.MSI";
+const std::wstring kOwnKey = L"Software\\CD-ROM viewer launcher";
+constexpr DWORD kInstallFailure = 1603;
+
+std::wstring Environment(const wchar_t* name) {
+  wchar_t value[512] = {};
+  const DWORD length = ::GetEnvironmentVariableW(name, value, 512);
+  return std::wstring(value, length < 512 ? length : 0);
+}
+
+std::wstring ShellFolder(int folder) {
+  wchar_t path[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+std::wstring InstallFolder() {
+  return ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\CD-ROM viewer launcher";
+}
+
+std::wstring StartMenuEntry() {
+  return ShellFolder(CSIDL_PROGRAMS) + L"\\CD-ROM viewer.lnk";
+}
+
+// Runs msiexec with the arguments and waits for it: its exit code.
+DWORD Msiexec(const std::wstring& arguments) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::wstring commandLine = L"msiexec.exe " + arguments;
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                        0, nullptr, nullptr, &startup, &info)) {
+    ADD_FAILURE() << "msiexec did not start";
+    return 0xDEAD;
+  }
+  const platform::win32::KernelHandle thread(info.hThread);
+  const platform::win32::KernelHandle process(info.hProcess);
+  EXPECT_EQ(::WaitForSingleObject(process.Get(), 120000), WAIT_OBJECT_0)
+      << "msiexec " << testing::PrintToString(arguments) << " did not end";
+  DWORD code = 0xDEAD;
+  ::GetExitCodeProcess(process.Get(), &code);
+  return code;
+}
+
+// Our installed product, as the list of installed programs finds it.
+std::wstring InstalledProduct() {
+  const std::wstring upgradeCode = L"{" + Environment(L"UPGRADE_CODE") + L"}";
+  wchar_t product[39] = {};
+  if (::MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, 0, product) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  return product;
+}
+
+std::wstring ProductInfo(const std::wstring& product, const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  if (::MsiGetProductInfoW(product.c_str(), name, value, &size) !=
+      ERROR_SUCCESS) {
+    return L"<none>";
+  }
+  return value;
+}
+
+struct Link {
+  std::wstring target;
+  std::wstring workingFolder;
+};
+
+Link ReadLink(const std::wstring& path) {
+  Link link;
+  IShellLinkW* shellLink = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shellLink)))) {
+    ADD_FAILURE() << "no shell link object";
+    return link;
+  }
+  IPersistFile* file = nullptr;
+  wchar_t text[MAX_PATH] = {};
+  if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
+                                          reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+    if (SUCCEEDED(shellLink->GetPath(text, MAX_PATH, nullptr, 0))) {
+      link.target = text;
+    }
+    if (SUCCEEDED(shellLink->GetWorkingDirectory(text, MAX_PATH))) {
+      link.workingFolder = text;
+    }
+  }
+  if (file != nullptr) file->Release();
+  shellLink->Release();
+  return link;
+}
+
+bool KeyExists(const std::wstring& path) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  ::RegCloseKey(key);
+  return true;
+}
+
+class Installed : public LauncherFixture {
+ protected:
+  Installed() : LauncherFixture(InstallFolder(), Setup::kInstalled) {}
+
+  static void SetUpTestSuite() { ::CoInitialize(nullptr); }
+
+  // A test that failed halfway leaves nothing for the next one.
+  void TearDown() override {
+    LauncherFixture::TearDown();
+    const std::wstring product = InstalledProduct();
+    if (!product.empty()) Msiexec(L"/x " + product + L" /qn");
+  }
+
+  void AnswerTheFirstRunWithE() {
+    Launch();
+    Answer(WaitForDialog(), L"E:", VK_RETURN);
+    EXPECT_EQ(ExitCode(), 0u);
+    ExpectViewerStartedFrom(L"E:\\");
+    EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
+  }
+
+  // A run that finds the disc where it remembers it ends by itself.
+  void ExpectARunThatAsksNothing() {
+    ForgetViewerStart();
+    Launch();
+    EXPECT_EQ(ExitCode(), 0u) << "the launcher asked";
+    ExpectViewerStartedFrom(L"E:\\");
+  }
+
+  void ExpectNothingOfOursLeft() {
+    EXPECT_EQ(InstalledProduct(), L"");
+    EXPECT_FALSE(Exists(folder)) << testing::PrintToString(FolderContents());
+    EXPECT_FALSE(Exists(StartMenuEntry()));
+    EXPECT_FALSE(KeyExists(kOwnKey));
+  }
+};
+
+TEST_F(Installed, FromTheDiscItAsksOnceAndGoesWithoutATrace) {
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" /qn"), 0u);
+  EXPECT_EQ(ReadBytes(launcher), ReadBytes(EnvironmentPath(L"LAUNCHER")));
+  const Link link = ReadLink(StartMenuEntry());
+  EXPECT_EQ(link.target, launcher);
+  EXPECT_EQ(link.workingFolder, folder + L"\\");
+  const std::wstring product = InstalledProduct();
+  ASSERT_NE(product, L"");
+  EXPECT_EQ(ProductInfo(product, INSTALLPROPERTY_INSTALLEDPRODUCTNAME),
+            L"CD-ROM viewer launcher");
+  EXPECT_EQ(ProductInfo(product, INSTALLPROPERTY_PUBLISHER),
+            Environment(L"PUBLISHER"));
+  EXPECT_EQ(ProductInfo(product, INSTALLPROPERTY_VERSIONSTRING),
+            Environment(L"VERSION"));
+  EXPECT_TRUE(Exists(ProductInfo(product, INSTALLPROPERTY_PRODUCTICON)));
+
+  AnswerTheFirstRunWithE();
+  ExpectARunThatAsksNothing();
+
+  ASSERT_EQ(Msiexec(L"/x " + kPackage + L" /qn"), 0u);
+  ExpectNothingOfOursLeft();
+}
+
+TEST_F(Installed, PresetLocationSparesTheQuestion) {
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" DISCPATH=E: /qn"), 0u);
+  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
+  ExpectARunThatAsksNothing();
+  ASSERT_EQ(Msiexec(L"/x " + kPackage + L" /qn"), 0u);
+  ExpectNothingOfOursLeft();
+}
+
+// A path the code page cannot hold, and one that is no path at all.
+TEST_F(Installed, PresetTheLauncherCouldNotReadBackInstallsNothing) {
+  for (const std::wstring discPath : {L"E:\\\u03A9", L"E:\\a|b"}) {
+    EXPECT_EQ(Msiexec(L"/i " + kPackage + L" DISCPATH=\"" + discPath +
+                      L"\" /qn"),
+              kInstallFailure)
+        << testing::PrintToString(discPath);
+    ExpectNothingOfOursLeft();
+  }
+}
+
+TEST_F(Installed, UpgradeKeepsTheLocationAndTheOlderPackageIsRefused) {
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" /qn"), 0u);
+  AnswerTheFirstRunWithE();
+
+  const std::wstring next = EnvironmentPath(L"NEXT_MSI");
+  ASSERT_EQ(Msiexec(L"/i \"" + next + L"\" /qn"), 0u);
+  EXPECT_EQ(ReadBytes(launcher), ReadBytes(EnvironmentPath(L"NEXT_LAUNCHER")));
+  EXPECT_EQ(ProductInfo(InstalledProduct(), INSTALLPROPERTY_VERSIONSTRING),
+            Environment(L"NEXT_VERSION"));
+  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
+  ExpectARunThatAsksNothing();
+
+  EXPECT_EQ(Msiexec(L"/i " + kPackage + L" /qn"), kInstallFailure);
+  EXPECT_EQ(ReadBytes(launcher), ReadBytes(EnvironmentPath(L"NEXT_LAUNCHER")));
+
+  ASSERT_EQ(Msiexec(L"/x \"" + next + L"\" /qn"), 0u);
+  ExpectNothingOfOursLeft();
+}
+
+}  // namespace
+}  // namespace wintest
