@@ -23,13 +23,16 @@ constexpr wchar_t kNotInPaths[] = L"<>\"|?*";
 // More than any remembered location needs; the launcher reads one line.
 constexpr DWORD kMostKept = 65536;
 
-class Record {
+class Handle {
  public:
-  explicit Record(UINT fields) : handle_(::MsiCreateRecord(fields)) {}
-  ~Record() { ::MsiCloseHandle(handle_); }
-  Record(const Record&) = delete;
-  Record& operator=(const Record&) = delete;
+  explicit Handle(MSIHANDLE handle = 0) : handle_(handle) {}
+  ~Handle() {
+    if (handle_ != 0) ::MsiCloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
   MSIHANDLE Get() const { return handle_; }
+  MSIHANDLE* Out() { return &handle_; }
 
  private:
   MSIHANDLE handle_;
@@ -52,7 +55,7 @@ std::wstring Property(MSIHANDLE install, const wchar_t* name) {
 // Shown in a message box, or written to the log of a silent install. The
 // text goes in as a field, so brackets in a path are not read as formatting.
 void Tell(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
-  Record record(1);
+  const Handle record(::MsiCreateRecord(1));
   ::MsiRecordSetStringW(record.Get(), 0, L"[1]");
   ::MsiRecordSetStringW(record.Get(), 1, text.c_str());
   ::MsiProcessMessage(install, kind, record.Get());
@@ -73,6 +76,25 @@ std::wstring WithoutTrailingSeparator(std::wstring folder) {
 std::wstring Describe(const platform::Failure& failure) {
   return failure.Description() + L" (error " +
          std::to_wstring(failure.Number()) + L")";
+}
+
+// The component code of the component that holds launcher.exe.
+std::wstring LauncherComponentCode(MSIHANDLE install) {
+  const Handle database(::MsiGetActiveDatabase(install));
+  Handle view;
+  Handle row;
+  if (::MsiDatabaseOpenViewW(database.Get(),
+                             L"SELECT `ComponentId` FROM `Component` WHERE "
+                             L"`Component`='Launcher'",
+                             view.Out()) != ERROR_SUCCESS ||
+      ::MsiViewExecute(view.Get(), 0) != ERROR_SUCCESS ||
+      ::MsiViewFetch(view.Get(), row.Out()) != ERROR_SUCCESS) {
+    return {};
+  }
+  wchar_t code[39] = {};
+  DWORD size = 39;
+  ::MsiRecordGetStringW(row.Get(), 1, code, &size);
+  return code;
 }
 
 // The bytes of a small file, or nothing when there is none to read.
@@ -122,6 +144,27 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 }  // namespace
+
+// Immediate, on a repair or an uninstall, before the folders are resolved:
+// the launcher's folder is where it was installed, whatever scope was asked
+// for then (Windows works that out itself; Wine's installer would look in
+// the per-user folder again).
+extern "C" __declspec(dllexport) UINT __stdcall FindInstalledFolder(
+    MSIHANDLE install) {
+  const std::wstring product = Property(install, L"ProductCode");
+  const std::wstring component = LauncherComponentCode(install);
+  wchar_t path[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  if (component.empty() ||
+      ::MsiGetComponentPathW(product.c_str(), component.c_str(), path,
+                             &size) != INSTALLSTATE_LOCAL) {
+    return ERROR_SUCCESS;
+  }
+  std::wstring folder = path;
+  folder.erase(folder.rfind(L'\\') + 1);
+  ::MsiSetPropertyW(install, L"INSTALLFOLDER", folder.c_str());
+  return ERROR_SUCCESS;
+}
 
 // Immediate, once the folders are known and before anything changes
 // (before an older version is removed): decides what WriteLocation writes

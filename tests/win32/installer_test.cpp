@@ -189,6 +189,21 @@ TEST_F(Installed, PresetLocationSparesTheQuestion) {
   ExpectNothingOfOursLeft();
 }
 
+// For every user: Program Files, and the uninstall finds it there. Wine has
+// no UAC, so the ordinary user may install it so; its installer keeps the
+// Start-menu entry in the user's own menu.
+TEST_F(Installed, PerMachineGoesToProgramFilesAndLeavesFromThere) {
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" ALLUSERS=1 /qn"), 0u);
+  const std::wstring shared =
+      ShellFolder(CSIDL_PROGRAM_FILESX86) + L"\\CD-ROM viewer launcher";
+  EXPECT_EQ(ReadBytes(shared + L"\\launcher.exe"),
+            ReadBytes(EnvironmentPath(L"LAUNCHER")));
+  EXPECT_FALSE(Exists(folder));
+  ASSERT_EQ(Msiexec(L"/x " + kPackage + L" /qn"), 0u);
+  EXPECT_FALSE(Exists(shared));
+  ExpectNothingOfOursLeft();
+}
+
 // A path the code page cannot hold, and one that is no path at all.
 TEST_F(Installed, PresetTheLauncherCouldNotReadBackInstallsNothing) {
   for (const std::wstring discPath : {L"E:\\\u03A9", L"E:\\a|b"}) {
