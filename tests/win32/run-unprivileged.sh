@@ -20,7 +20,11 @@ root=${LAUNCHER_WINE_ROOT:?}
 
 mkdir -p "$root/home" "$root/locked"
 chown "$user:$user" "$root" "$root/home"
-[ -d "$root/prefix" ] && chown -R "$user:$user" "$root/prefix"
+# What an earlier run left is the user's again: the end of every run gives
+# it back to the caller.
+for made in prefix disc; do
+  [ -d "$root/$made" ] && chown -R "$user:$user" "$root/$made"
+done
 # The user must reach the build tree. Folders inside it are opened up;
 # outside it nothing is changed, only checked.
 dir=$root
