@@ -52,7 +52,7 @@ void LauncherFixture::ResetDisc() {
 
 void LauncherFixture::ForgetViewerStart() { ::DeleteFileW(record.c_str()); }
 
-platform::win32::KernelHandle LauncherFixture::StartLauncher() {
+platform::win32::KernelHandle LauncherFixture::StartLauncher(DWORD* threadId) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -62,11 +62,12 @@ platform::win32::KernelHandle LauncherFixture::StartLauncher() {
                                nullptr, FALSE, 0, nullptr, start.c_str(),
                                &startup, &info));
   const platform::win32::KernelHandle thread(info.hThread);
+  if (threadId != nullptr) *threadId = info.dwThreadId;
   return platform::win32::KernelHandle(info.hProcess);
 }
 
 void LauncherFixture::Launch() {
-  process_ = StartLauncher();
+  process_ = StartLauncher(&threadId_);
   processId_ = ::GetProcessId(process_.Get());
 }
 
@@ -93,14 +94,23 @@ DWORD LauncherFixture::ExitCodeOf(
   return code;
 }
 
+// The launcher's active window, asked of its thread: listing the desktop's
+// windows instead is what Wine's server, under emulation, now and then
+// loops in for good while a dialog gives way to the next.
 HWND LauncherFixture::FindOwnWindow(const std::wstring& title) {
-  for (HWND w = ::FindWindowW(L"#32770", title.c_str()); w != nullptr;
-       w = ::FindWindowExW(nullptr, w, L"#32770", title.c_str())) {
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(w, &owner);
-    if (owner == processId_ && ::IsWindowVisible(w)) return w;
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(threadId_, &info) || info.hwndActive == nullptr) {
+    return nullptr;
   }
-  return nullptr;
+  const HWND w = info.hwndActive;
+  wchar_t className[16] = {};
+  ::GetClassNameW(w, className, 16);
+  if (std::wstring(className) != L"#32770" || WindowText(w) != title ||
+      !::IsWindowVisible(w)) {
+    return nullptr;
+  }
+  return w;
 }
 
 Dialog LauncherFixture::WaitForDialog() {

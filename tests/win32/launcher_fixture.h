@@ -51,7 +51,7 @@ class LauncherFixture : public testing::Test {
   bool Exited();
   DWORD ExitCode();
   // Another launcher.exe besides the one Launch watches.
-  platform::win32::KernelHandle StartLauncher();
+  platform::win32::KernelHandle StartLauncher(DWORD* threadId = nullptr);
   static DWORD ExitCodeOf(const platform::win32::KernelHandle& process);
 
   // The next path dialog, or an empty one when the launcher ended first.
@@ -81,6 +81,7 @@ class LauncherFixture : public testing::Test {
 
   platform::win32::KernelHandle process_;
   DWORD processId_ = 0;
+  DWORD threadId_ = 0;
 };
 
 }  // namespace wintest
