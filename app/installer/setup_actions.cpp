@@ -12,6 +12,7 @@
 
 #include "launcher/launcher.h"
 #include "platform/platform.h"
+#include "platform/win32/errors.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
 
@@ -139,7 +140,7 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
   if (!file || !::WriteFile(file.Get(), bytes.data(),
                             static_cast<DWORD>(bytes.size()), &written,
                             nullptr)) {
-    throw platform::Failure(::GetLastError(), L"");
+    throw platform::win32::LastFailure();
   }
 }
 
