@@ -83,12 +83,30 @@ bool LauncherFixture::Exited() {
   return ::WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0;
 }
 
-DWORD LauncherFixture::ExitCode() { return ExitCodeOf(process_); }
+DWORD LauncherFixture::ExitCode() { return ExitCodeOf(process_, threadId_); }
 
-DWORD LauncherFixture::ExitCodeOf(
-    const platform::win32::KernelHandle& process) {
+// The active window of a launcher's thread, if it has one.
+static HWND ActiveWindowOf(DWORD threadId) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (threadId == 0 || !::GetGUIThreadInfo(threadId, &info)) return nullptr;
+  return info.hwndActive;
+}
+
+// What a launcher that does not end shows: its dialog's or report's title
+// and text, or that it shows nothing.
+static std::wstring Showing(DWORD threadId) {
+  const HWND w = ActiveWindowOf(threadId);
+  if (w == nullptr) return L"no window";
+  std::wstring text = WindowText(::GetDlgItem(w, 0xFFFF));
+  if (text.empty()) text = WindowText(::GetDlgItem(w, IDC_PATH_PROMPT));
+  return L"\"" + WindowText(w) + L"\": " + text;
+}
+
+DWORD LauncherFixture::ExitCodeOf(const platform::win32::KernelHandle& process,
+                                  DWORD threadId) {
   EXPECT_EQ(::WaitForSingleObject(process.Get(), 20000), WAIT_OBJECT_0)
-      << "launcher.exe did not end";
+      << "launcher.exe did not end; it shows " << Showing(threadId);
   DWORD code = 0xDEAD;
   ::GetExitCodeProcess(process.Get(), &code);
   return code;
@@ -98,12 +116,8 @@ DWORD LauncherFixture::ExitCodeOf(
 // windows instead is what Wine's server, under emulation, now and then
 // loops in for good while a dialog gives way to the next.
 HWND LauncherFixture::FindOwnWindow(const std::wstring& title) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  if (!::GetGUIThreadInfo(threadId_, &info) || info.hwndActive == nullptr) {
-    return nullptr;
-  }
-  const HWND w = info.hwndActive;
+  const HWND w = ActiveWindowOf(threadId_);
+  if (w == nullptr) return nullptr;
   wchar_t className[16] = {};
   ::GetClassNameW(w, className, 16);
   if (std::wstring(className) != L"#32770" || WindowText(w) != title ||

@@ -52,7 +52,10 @@ class LauncherFixture : public testing::Test {
   DWORD ExitCode();
   // Another launcher.exe besides the one Launch watches.
   platform::win32::KernelHandle StartLauncher(DWORD* threadId = nullptr);
-  static DWORD ExitCodeOf(const platform::win32::KernelHandle& process);
+  // Waits for it to end; one that does not is named with what its thread
+  // shows, when the thread is given.
+  static DWORD ExitCodeOf(const platform::win32::KernelHandle& process,
+                          DWORD threadId = 0);
 
   // The next path dialog, or an empty one when the launcher ended first.
   Dialog WaitForDialog();

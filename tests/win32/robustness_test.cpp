@@ -141,14 +141,15 @@ TEST_F(Robustness, LaunchersStartedTogetherAllStartTheViewer) {
   }
   for (int round = 0; round < kRounds; ++round) {
     std::vector<platform::win32::KernelHandle> launchers;
-    for (const std::wstring& own : records) {
-      ::DeleteFileW(own.c_str());
-      ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", own.c_str());
-      launchers.push_back(StartLauncher());
+    std::vector<DWORD> threads(kTogether);
+    for (int i = 0; i < kTogether; ++i) {
+      ::DeleteFileW(records[i].c_str());
+      ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", records[i].c_str());
+      launchers.push_back(StartLauncher(&threads[i]));
     }
     ::SetEnvironmentVariableW(L"STANDIN_VIEWER_RECORD", record.c_str());
     for (int i = 0; i < kTogether; ++i) {
-      ASSERT_EQ(ExitCodeOf(launchers[i]), 0u) << "round " << round;
+      ASSERT_EQ(ExitCodeOf(launchers[i], threads[i]), 0u) << "round " << round;
       EXPECT_EQ(StartRecord(records[i], L"Path"), L"E:\\IVIEWP32.EXE")
           << "round " << round;
     }
