@@ -105,12 +105,17 @@ for name in "${added[@]}"; do
   done
 done
 
+# The autorun offer names the product as its installer does.
+product=$(msiinfo export "$msi" Property 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ProductName\t//p') || refuse "$msi is not a Windows Installer package"
+[ -n "$product" ] || refuse "$msi names no product"
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # Windows reads AUTORUN.INF in the ANSI code page, with CR LF line ends.
 printf '%s\r\n' '[autorun]' 'shellexecute=INSTALL\LAUNCHER.MSI' \
   'icon=INSTALL\LAUNCHER.ICO' "label=$label" \
-  'action=Install the CD-ROM viewer launcher' >"$work/AUTORUN.INF"
+  "action=Install the $product" >"$work/AUTORUN.INF"
 cp "$msi" "$work/LAUNCHER.MSI"
 cp "$icon" "$work/LAUNCHER.ICO"
 

@@ -85,7 +85,7 @@ sign_file() {  # sign_file FILE: FILE (in the stage) signed and verified in plac
   local stamping=()
   [ -z "$timestamp" ] || stamping=(-t "$timestamp")
   osslsigncode sign -pkcs12 "$cert" -readpass "$stage/password" -h sha256 \
-    -n "CD-ROM viewer launcher" "${stamping[@]}" \
+    -n "$(cached LAUNCHER_PRODUCT_NAME)" "${stamping[@]}" \
     -in "$stage/$1" -out "$stage/$1.signed" >"$stage/sign.log" 2>&1 ||
     { cat "$stage/sign.log" >&2; die "signing $1 failed"; }
   osslsigncode verify -CAfile "$stage/chain.pem" -in "$stage/$1.signed" \

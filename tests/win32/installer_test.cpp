@@ -16,7 +16,6 @@ namespace wintest {
 namespace {
 
 const std::wstring kPackage = L"E:\\INSTALL\\LAUNCHER.MSI";
-const std::wstring kOwnKey = L"Software\\CD-ROM viewer launcher";
 constexpr DWORD kInstallFailure = 1603;
 
 std::wstring Environment(const wchar_t* name) {
@@ -25,6 +24,10 @@ std::wstring Environment(const wchar_t* name) {
   return std::wstring(value, length < 512 ? length : 0);
 }
 
+// The product's name and its Start-menu entry's, as the build named them.
+std::wstring ProductName() { return Environment(L"PRODUCT_NAME"); }
+std::wstring OwnKey() { return L"Software\\" + ProductName(); }
+
 std::wstring ShellFolder(int folder) {
   wchar_t path[MAX_PATH] = {};
   ::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
@@ -32,11 +35,12 @@ std::wstring ShellFolder(int folder) {
 }
 
 std::wstring InstallFolder() {
-  return ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\CD-ROM viewer launcher";
+  return ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\" + ProductName();
 }
 
 std::wstring StartMenuEntry() {
-  return ShellFolder(CSIDL_PROGRAMS) + L"\\CD-ROM viewer.lnk";
+  return ShellFolder(CSIDL_PROGRAMS) + L"\\" +
+         Environment(L"SHORTCUT_NAME") + L".lnk";
 }
 
 // Runs msiexec with the arguments and waits for it: its exit code.
@@ -154,7 +158,7 @@ class Installed : public LauncherFixture {
     EXPECT_EQ(InstalledProduct(), L"");
     EXPECT_FALSE(Exists(folder)) << testing::PrintToString(FolderContents());
     EXPECT_FALSE(Exists(StartMenuEntry()));
-    EXPECT_FALSE(KeyExists(kOwnKey));
+    EXPECT_FALSE(KeyExists(OwnKey()));
   }
 };
 
@@ -167,7 +171,7 @@ TEST_F(Installed, FromTheDiscItAsksOnceAndGoesWithoutATrace) {
   const std::wstring product = InstalledProduct();
   ASSERT_NE(product, L"");
   EXPECT_EQ(ProductInfo(product, INSTALLPROPERTY_INSTALLEDPRODUCTNAME),
-            L"CD-ROM viewer launcher");
+            ProductName());
   EXPECT_EQ(ProductInfo(product, INSTALLPROPERTY_PUBLISHER),
             Environment(L"PUBLISHER"));
   EXPECT_EQ(ProductInfo(product, INSTALLPROPERTY_VERSIONSTRING),
@@ -195,7 +199,7 @@ TEST_F(Installed, PresetLocationSparesTheQuestion) {
 TEST_F(Installed, PerMachineGoesToProgramFilesAndLeavesFromThere) {
   ASSERT_EQ(Msiexec(L"/i " + kPackage + L" ALLUSERS=1 /qn"), 0u);
   const std::wstring shared =
-      ShellFolder(CSIDL_PROGRAM_FILESX86) + L"\\CD-ROM viewer launcher";
+      ShellFolder(CSIDL_PROGRAM_FILESX86) + L"\\" + ProductName();
   EXPECT_EQ(ReadBytes(shared + L"\\launcher.exe"),
             ReadBytes(EnvironmentPath(L"LAUNCHER")));
   EXPECT_FALSE(Exists(folder));
