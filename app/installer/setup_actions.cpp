@@ -12,7 +12,6 @@
 
 #include "launcher/launcher.h"
 #include "platform/platform.h"
-#include "platform/win32/errors.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
 
@@ -131,17 +130,11 @@ std::string FromHex(const std::wstring& text) {
   return bytes;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
+// The older version's file, byte for byte, over whatever is there (a new
+// file cannot be created over a hidden one).
+void PutBackKeptFile(const std::wstring& path, const std::string& bytes) {
   platform::Current().DeleteFileAnyAttributes(path);
-  const platform::win32::FileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file || !::WriteFile(file.Get(), bytes.data(),
-                            static_cast<DWORD>(bytes.size()), &written,
-                            nullptr)) {
-    throw platform::win32::LastFailure();
-  }
+  platform::win32::WriteFileBytes(path, bytes);
 }
 
 }  // namespace
@@ -221,7 +214,7 @@ extern "C" __declspec(dllexport) UINT __stdcall WriteLocation(
     if (kind == L'P') {
       Module1::PresetDiscLocation(folder, payload);
     } else {
-      WriteBytes(Module1::DiscLocationFile(folder), FromHex(payload));
+      PutBackKeptFile(Module1::DiscLocationFile(folder), FromHex(payload));
     }
   } catch (const platform::Failure& failure) {
     return Refuse(install, L"The disc location could not be written beside "

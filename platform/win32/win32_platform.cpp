@@ -156,6 +156,10 @@ std::optional<std::string> ExactAnsi(const std::wstring& text) {
   return bytes;
 }
 
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  WriteAll(CreateForWriting(path), bytes);
+}
+
 std::wstring Win32Platform::FromAnsi(std::string_view text) {
   return WideFromAnsi(text);
 }
@@ -221,7 +225,7 @@ void Win32Platform::WriteTextFile(const std::wstring& path,
     if (!ansi) throw FailureOf(ERROR_NO_UNICODE_TRANSLATION);
     bytes += *ansi + "\r\n";
   }
-  WriteAll(CreateForWriting(path), bytes);
+  WriteFileBytes(path, bytes);
 }
 
 std::wstring Win32Platform::PathForTextFile(const std::wstring& path) {

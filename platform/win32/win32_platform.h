@@ -12,6 +12,10 @@ namespace platform::win32 {
 // page cannot hold every character exactly.
 std::optional<std::string> ExactAnsi(const std::wstring& text);
 
+// Creates the file, or empties it, and writes the bytes in one write. A
+// file another program is writing for a moment is waited for.
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
 class Win32Platform : public Platform {
  public:
   bool FindPattern(const std::wstring& pattern) override;
