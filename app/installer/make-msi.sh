@@ -20,11 +20,17 @@ query() { frozen msibuild "$out.tmp" -q "$1"; }
 table() { msiinfo export "$out.tmp" "$1" | tr -d '\r'; }
 # column TABLE KEY N: field N of the row KEY (the first field) of TABLE.
 column() { table "$1" | awk -F'\t' -v key="$2" -v n="$3" '$1 == key { print $n }'; }
-# An 8.3 name for a long one: its first eight letters and digits, in capitals.
-short_name() { printf '%s' "$1" | tr -cd 'A-Za-z0-9' | tr 'a-z' 'A-Z' | cut -c1-8; }
+# An 8.3 name beside a long one: its first eight letters and digits, in
+# capitals, as "SHORT|long name".
+both_names() {
+  local short
+  short=$(printf '%s' "$1" | tr -cd 'A-Za-z0-9' | tr 'a-z' 'A-Z' | cut -c1-8)
+  [ -n "$short" ] || { echo "make-msi: no 8.3 name for \"$1\"" >&2; return 1; }
+  printf '%s|%s' "$short" "$1"
+}
 product=$(column Property ProductName 2)
-folder=$(column Directory INSTALLFOLDER 3)
-shortcut=$(column Shortcut LauncherShortcut 3)
+folder=$(both_names "$(column Directory INSTALLFOLDER 3)")
+shortcut=$(both_names "$(column Shortcut LauncherShortcut 3)")
 own_key=$(table Registry | awk -F'\t' '$4 == "StartMenuEntry" { print $3 }')
 # The registry root that follows the install's scope (HKMU) is -1; wixl
 # writes 4, which is no root at all.
@@ -32,8 +38,8 @@ query "UPDATE \`Registry\` SET \`Root\`=-1 WHERE \`Root\`=4"
 # Our key goes as a whole on uninstall.
 query "INSERT INTO \`Registry\` (\`Registry\`,\`Root\`,\`Key\`,\`Name\`,\`Component_\`) VALUES ('RemoveOwnKey',-1,'$own_key','-','StartMenuEntry')"
 # Long names with the short names Windows Installer expects beside them.
-query "UPDATE \`Directory\` SET \`DefaultDir\`='$(short_name "$folder")|$folder' WHERE \`Directory\`='INSTALLFOLDER'"
-query "UPDATE \`Shortcut\` SET \`Name\`='$(short_name "$shortcut")|$shortcut' WHERE \`Shortcut\`='LauncherShortcut'"
+query "UPDATE \`Directory\` SET \`DefaultDir\`='$folder' WHERE \`Directory\`='INSTALLFOLDER'"
+query "UPDATE \`Shortcut\` SET \`Name\`='$shortcut' WHERE \`Shortcut\`='LauncherShortcut'"
 # DISCPATH reaches the installation itself when it runs elevated.
 query "UPDATE \`Property\` SET \`Value\`='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;DISCPATH' WHERE \`Property\`='SecureCustomProperties'"
 frozen msibuild "$out.tmp" -s "$product" "$(column Property Manufacturer 2)" \
