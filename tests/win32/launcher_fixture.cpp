@@ -5,11 +5,47 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <vector>
 
 #include "platform/win32/resource.h"
 #include "tests/win32/support.h"
 
 namespace wintest {
+
+// The ids of the running processes started from a file of that name.
+static std::vector<DWORD> ProcessesNamed(const wchar_t* name) {
+  std::vector<DWORD> ids;
+  // A snapshot's handle is invalid as a file's is, and closed the same way.
+  const platform::win32::FileHandle snapshot(
+      ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (::_wcsicmp(entry.szExeFile, name) == 0) {
+      ids.push_back(entry.th32ProcessID);
+    }
+  }
+  return ids;
+}
+
+// Whether a stand-in viewer runs. Each one ends once it has written its
+// start record.
+static bool ViewerRunning() {
+  return !ProcessesNamed(L"IVIEWP32.EXE").empty();
+}
+
+// A row that failed may leave a launcher showing its report; it would hold
+// its file and folder for the rows after it.
+static void EndStrayLaunchers() {
+  for (const DWORD id : ProcessesNamed(L"launcher.exe")) {
+    const platform::win32::KernelHandle stray(
+        ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (!stray) continue;
+    ::TerminateProcess(stray.Get(), 1);
+    ::WaitForSingleObject(stray.Get(), 5000);
+  }
+}
 
 LauncherFixture::LauncherFixture(std::wstring launcherFolder, Setup setup)
     : folder(std::move(launcherFolder)),
@@ -36,8 +72,8 @@ void LauncherFixture::SetUp() {
 }
 
 void LauncherFixture::TearDown() {
-  if (process_) ::TerminateProcess(process_.Get(), 1);
   process_ = {};
+  EndStrayLaunchers();
   if (OwnsFolder()) RemoveTree(folder);
 }
 
@@ -175,21 +211,6 @@ void LauncherFixture::ExpectViewerStartedFrom(const std::wstring& discPath) {
   if (current.size() > 3) current.pop_back();
   EXPECT_EQ(Recorded(L"CurrentDirectory"), current);
   EXPECT_EQ(Recorded(L"ShowWindow"), L"3");
-}
-
-// Whether a stand-in viewer runs. Each one ends once it has written its
-// start record.
-static bool ViewerRunning() {
-  // A snapshot's handle is invalid as a file's is, and closed the same way.
-  const platform::win32::FileHandle snapshot(
-      ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-       more = ::Process32NextW(snapshot.Get(), &entry)) {
-    if (::_wcsicmp(entry.szExeFile, L"IVIEWP32.EXE") == 0) return true;
-  }
-  return false;
 }
 
 // The launcher starts the viewer without waiting for it, and under load the
