@@ -66,16 +66,27 @@ start_display() {
   echo "Xvfb did not start" >&2; exit 1
 }
 
+# A step of making or starting the machine, its output kept in a log of
+# its own (not a pipe: the services it starts hold on to it). One that
+# fails says which it was, its exit code and what it printed.
+step() {  # step NAME COMMAND ARG...
+  local name=$1; shift
+  "$@" </dev/null >"$root/$name.log" 2>&1 && return 0
+  local rc=$?
+  echo "wine-session: $name failed (exit $rc): $*; it printed:" >&2
+  sed 's/^/  /' "$root/$name.log" >&2
+  exit $rc
+}
+
 make_prefix() {
   [ -f "$WINEPREFIX/.ready-v2" ] && return
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  step make-prefix wineboot -i
   # A drive's type is read when a Wine session starts.
-  wine reg add 'HKLM\Software\Wine\Drives' /v e: /d cdrom /f >/dev/null 2>&1
+  step drive-type wine reg add 'HKLM\Software\Wine\Drives' /v e: /d cdrom /f
   # Without a window manager Wine places and maximizes windows itself.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-    >/dev/null 2>&1
-  wineserver -w </dev/null >/dev/null 2>&1
+  step unmanaged wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  step prefix-saved wineserver -w
   touch "$WINEPREFIX/.ready-v2"
 }
 
@@ -173,11 +184,11 @@ case ${1:-} in
     use_display
     make_prefix
     map_drives
-    wineserver -p </dev/null >/dev/null 2>&1
+    step server wineserver -p
     # Start the session's own services now, detached from this output: a
     # test's Wine process would hand them its pipes, and CTest would wait
     # for those pipes to close.
-    wine wineboot </dev/null >/dev/null 2>&1
+    step services wine wineboot
     ;;
   run)
     shift
