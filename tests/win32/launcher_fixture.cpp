@@ -94,9 +94,11 @@ platform::win32::KernelHandle LauncherFixture::StartLauncher(DWORD* threadId) {
   PROCESS_INFORMATION info{};
   std::wstring commandLine = L"\"" + launcher + L"\"";
   const std::wstring start = L"C:\\";
-  EXPECT_TRUE(::CreateProcessW(launcher.c_str(), commandLine.data(), nullptr,
-                               nullptr, FALSE, 0, nullptr, start.c_str(),
-                               &startup, &info));
+  const BOOL started =
+      ::CreateProcessW(launcher.c_str(), commandLine.data(), nullptr, nullptr,
+                       FALSE, 0, nullptr, start.c_str(), &startup, &info);
+  const DWORD error = started ? 0 : ::GetLastError();
+  EXPECT_TRUE(started) << "launcher.exe did not start: error " << error;
   const platform::win32::KernelHandle thread(info.hThread);
   if (threadId != nullptr) *threadId = info.dwThreadId;
   return platform::win32::KernelHandle(info.hProcess);
