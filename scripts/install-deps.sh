@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make googletest libgtest-dev clang libclang-rt-14-dev hyperfine
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          wine wine64 xvfb xauth xdotool imagemagick xorriso binutils python3
+          wine wine64 wine64-preloader xvfb xauth xdotool imagemagick xorriso binutils python3
           mmdebstrap uidmap bubblewrap e2fsprogs osslsigncode openssl zip unzip wixl msitools faketime)
 missing=()
 for p in "${packages[@]}"; do
@@ -16,6 +16,9 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
   # wine64 recommends wine32:i386, which breaks the wine command on
-  # kernels without 32-bit support: no recommends.
+  # kernels without 32-bit support: no recommends. Its preloader, only
+  # suggested, is what Wine starts every process through when it is there:
+  # it reserves the address ranges Windows programs need before anything
+  # else can take them.
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
