@@ -106,7 +106,6 @@ platform::win32::KernelHandle LauncherFixture::StartLauncher(DWORD* threadId) {
 
 void LauncherFixture::Launch() {
   process_ = StartLauncher(&threadId_);
-  processId_ = ::GetProcessId(process_.Get());
 }
 
 void LauncherFixture::ExpectBuiltArchitecture() {

@@ -83,7 +83,6 @@ class LauncherFixture : public testing::Test {
   const Setup setup_;
 
   platform::win32::KernelHandle process_;
-  DWORD processId_ = 0;
   DWORD threadId_ = 0;
 };
 
