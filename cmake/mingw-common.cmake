@@ -3,8 +3,11 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${MINGW_ARCH})
 
-set(CMAKE_C_COMPILER ${MINGW_ARCH}-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_ARCH}-w64-mingw32-g++-posix)
+# The win32 thread model: the C++ runtime then calls nothing that Windows XP
+# lacks (the POSIX one imports GetTickCount64, which came with Vista). The
+# launcher starts no thread of its own.
+set(CMAKE_C_COMPILER ${MINGW_ARCH}-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER ${MINGW_ARCH}-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER ${MINGW_ARCH}-w64-mingw32-windres)
 set(CMAKE_DLLTOOL ${MINGW_ARCH}-w64-mingw32-dlltool)
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make googletest libgtest-dev clang libclang-rt-14-dev hyperfine
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+          g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
           wine wine64 wine64-preloader xvfb xauth xdotool imagemagick xorriso binutils python3
           mmdebstrap uidmap bubblewrap e2fsprogs osslsigncode openssl zip unzip wixl msitools faketime)
 missing=()

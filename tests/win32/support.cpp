@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "platform/win32/handles.h"
@@ -87,7 +86,7 @@ bool WaitFor(const std::function<bool()>& condition,
   const auto end = std::chrono::steady_clock::now() + limit;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::Sleep(50);
   }
   return true;
 }
