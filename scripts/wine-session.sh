@@ -15,6 +15,10 @@
 # threads of every Windows process and their stacks are printed, and the
 # program is ended (exit code 124; 75 when Wine's own server was stuck).
 #
+# With LAUNCHER_WINE_WINDOWS set to NAME=VERSION ("winxp=5.1", say), the
+# machine reports the Windows that Wine calls NAME for this session, and
+# the session does not start unless Windows programs are told VERSION.
+#
 # LAUNCHER_WINE_ROOT names a folder of its own that holds it all (in the
 # build tree, or in the 32-bit runtime's /var/lib/launcher-wine):
 #   prefix/   the WINEPREFIX (C: is prefix/drive_c, the Windows directory
@@ -94,6 +98,27 @@ map_drives() {
   mkdir -p "$root/disc"
   ln -sfn "$root/disc" "$WINEPREFIX/dosdevices/e:"
   ln -sfn "$root/no-such-folder" "$WINEPREFIX/dosdevices/q:"
+}
+
+# The Windows the machine reports: Wine's own choice, unless the session
+# asks for another. A prefix kept in the build tree is set back afterwards.
+windows_version() {
+  local want=${LAUNCHER_WINE_WINDOWS:-}
+  if [ -z "$want" ]; then
+    [ -f "$root/windows-version" ] || return 0
+    step windows-version wine reg delete 'HKCU\Software\Wine' /v Version /f
+    rm -f "$root/windows-version"
+    return
+  fi
+  touch "$root/windows-version"
+  step windows-version wine reg add 'HKCU\Software\Wine' /v Version /d "${want%%=*}" /f
+  local reported
+  reported=$(wine cmd /c ver </dev/null 2>&1 | tr -d '\r' | grep -o 'Windows [0-9.]*' || true)
+  case "$reported." in
+    "Windows ${want#*=}."*) echo "wine-session: this machine reports $reported" ;;
+    *) echo "wine-session: asked for ${want%%=*} (${want#*=}), but programs are told \"$reported\"" >&2
+       exit 1 ;;
+  esac
 }
 
 use_display() { DISPLAY=:$(head -n1 "$root/display"); export DISPLAY; }
@@ -185,6 +210,7 @@ case ${1:-} in
     make_prefix
     map_drives
     step server wineserver -p
+    windows_version
     # Start the session's own services now, detached from this output: a
     # test's Wine process would hand them its pipes, and CTest would wait
     # for those pipes to close.

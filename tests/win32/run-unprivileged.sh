@@ -3,9 +3,9 @@
 #   run-unprivileged.sh permissions PERMISSION_TESTS_EXE
 #       root ignores read-only folders, so only an ordinary user sees a
 #       launcher folder or a Windows directory that cannot be written
-#   run-unprivileged.sh installer INSTALLER_TESTS_EXE DISC_FOLDER
+#   run-unprivileged.sh installer INSTALLER_TESTS_EXE DISC_FOLDER [ARG...]
 #       the user installs from the disc, whose content (DISC_FOLDER) is
-#       drive E:, read-only as a CD-ROM is
+#       drive E:, read-only as a CD-ROM is; ARGs go to the tests
 # Needs root to become that user and to lock the folders: an ordinary
 # user's run goes on as root of a user namespace of its own
 # (scripts/as-root.sh), where the second user is one of its subordinate ids.
@@ -56,7 +56,7 @@ as_user "$session" start
 if [ "$suite" = installer ]; then
   rm -rf "$root/disc" && cp -r "$3" "$root/disc"
   chown -R root: "$root/disc" && chmod -R a-w "$root/disc"
-  as_user "$session" run "$tests_exe"
+  as_user "$session" run "$tests_exe" "${@:4}"
   exit
 fi
 # Drive L: is a folder the user may read but not write, holding the launcher.
