@@ -20,11 +20,10 @@ root=${LAUNCHER_WINE_ROOT:?}
 
 mkdir -p "$root/home" "$root/locked"
 chown "$user:$user" "$root" "$root/home"
-# What an earlier run left is the user's again: the end of every run gives
-# it back to the caller.
-for made in prefix disc; do
-  [ -d "$root/$made" ] && chown -R "$user:$user" "$root/$made"
-done
+# What an earlier run left (the prefix, the disc, the session's logs and
+# marks) is the user's again: the end of every run gives it back to the
+# caller. The locked folder is locked again below.
+find "$root" -mindepth 1 -maxdepth 1 -exec chown -R "$user:$user" {} +
 # The user must reach the build tree. Folders inside it are opened up;
 # outside it nothing is changed, only checked.
 dir=$root
