@@ -8,6 +8,11 @@ set(CMAKE_SYSTEM_PROCESSOR ${MINGW_ARCH})
 # launcher starts no thread of its own.
 set(CMAKE_C_COMPILER ${MINGW_ARCH}-w64-mingw32-gcc-win32)
 set(CMAKE_CXX_COMPILER ${MINGW_ARCH}-w64-mingw32-g++-win32)
+find_program(found_cross_compiler ${CMAKE_CXX_COMPILER})
+if(NOT found_cross_compiler)
+  message(FATAL_ERROR "${CMAKE_CXX_COMPILER} not found: "
+          "./scripts/install-deps.sh installs everything the build needs.")
+endif()
 set(CMAKE_RC_COMPILER ${MINGW_ARCH}-w64-mingw32-windres)
 set(CMAKE_DLLTOOL ${MINGW_ARCH}-w64-mingw32-dlltool)
 
