@@ -14,8 +14,11 @@
 # publisher's own under one of these names, or AUTORUN.INF, is never
 # overwritten unless --replace is given. The image is ISO 9660 with Joliet
 # names; every date in it is --epoch (by default SOURCE_DATE_EPOCH, or
-# 1980-01-01), so the same folder gives the same bytes. On any refusal nothing is
-# written.
+# 1980-01-01), so the same folder gives the same bytes. --label (by default
+# KX31) is the disc's volume name and AUTORUN.INF's label, as given: 1 to
+# 16 of A-Z, 0-9 and _, what both carry unchanged. The image goes nowhere
+# inside DISC_FOLDER, nor over the installer: the publisher's files are
+# never changed. On any refusal nothing is written.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 msi=$source_dir/build/mingw32/app/installer/launcher.msi
@@ -28,6 +31,9 @@ usage() {
 }
 refuse() { echo "disc-image: $*; no image written" >&2; exit 1; }
 while [ $# -gt 0 ]; do
+  case $1 in
+    --msi|--label|--epoch) [ $# -ge 2 ] || usage ;;
+  esac
   case $1 in
     --msi) msi=$2; shift ;;
     --label) label=$2; shift ;;
@@ -42,7 +48,19 @@ done
 disc=${1%/} out=$2
 [ -d "$disc" ] || refuse "$disc is not a folder"
 [ -f "$msi" ] || refuse "no installer at $msi (build the mingw32 preset, or give --msi)"
-[[ $epoch =~ ^[0-9]+$ ]] || refuse "--epoch $epoch is not a number of seconds"
+# The latest date ISO 9660 writes in a file's record: 2155-12-31 23:59:59.
+latest=5869583999
+[[ $epoch =~ ^[0-9]{1,10}$ ]] && [ "$epoch" -le $latest ] ||
+  refuse "--epoch \"$epoch\" is not a time the image can carry: 0 (1980-01-01) or seconds since 1970, up to $latest (2155-12-31)"
+# The volume name holds ISO 9660's d-characters, and Joliet's 16 of them.
+[[ $label =~ ^[A-Z0-9_]{1,16}$ ]] ||
+  refuse "--label \"$label\" is not a disc label: 1 to 16 of the characters A-Z 0-9 _"
+# The image never lands among the publisher's files.
+disc_real=$(realpath -e "$disc") out_real=$(realpath -m "$out")
+case $out_real/ in "$disc_real"/*) refuse "$out is inside $disc, which the image is made of" ;; esac
+[ "$out_real" != "$(realpath -e "$msi")" ] || refuse "$out is the installer the image carries"
+[ ! -d "$out" ] || refuse "$out is a folder, not an image file"
+[ -d "$(dirname "$out_real")" ] || refuse "$(dirname "$out") is no folder to write $out in"
 
 # Names as Windows matches them: in any letter case.
 entries() {  # entries FOLDER TYPE NAME: what FOLDER holds under NAME
@@ -109,6 +127,9 @@ done
 product=$(msiinfo export "$msi" Property 2>/dev/null | tr -d '\r' |
   sed -n 's/^ProductName\t//p') || refuse "$msi is not a Windows Installer package"
 [ -n "$product" ] || refuse "$msi names no product"
+# Windows reads AUTORUN.INF in the ANSI code page, a line at a time.
+[ -z "$(printf '%s' "$product" | LC_ALL=C tr -d ' -~')" ] ||
+  refuse "$msi names its product \"$product\": AUTORUN.INF takes printable ASCII only"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -122,9 +143,8 @@ cp "$icon" "$work/LAUNCHER.ICO"
 # xorriso takes a date of 0 for "none given" and would use today's; the
 # earliest date of a DOS or disc file system stands in for it.
 [ "$epoch" != 0 ] || epoch=315532800
-volume=$(tr '[:lower:]' '[:upper:]' <<<"$label" | tr -c 'A-Z0-9_\n' _ | cut -c1-32)
 date=$(date -u -d "@$epoch" +%Y%m%d%H%M%S00)
-SOURCE_DATE_EPOCH=$epoch xorriso -as mkisofs -quiet -J -V "$volume" 2>"$work/xorriso.log" \
+SOURCE_DATE_EPOCH=$epoch xorriso -as mkisofs -quiet -J -V "$label" 2>"$work/xorriso.log" \
   --modification-date="$date" --set_all_file_dates "$date" \
   "${exclude[@]}" -graft-points -o "$work/image.iso" \
   /="$disc" /AUTORUN.INF="$work/AUTORUN.INF" \

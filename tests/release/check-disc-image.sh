@@ -5,7 +5,11 @@
 # - a folder without the marker, the viewer or its data, or with a name the
 #   image cannot carry, is refused with a message naming the fault, and so
 #   is a publisher's own AUTORUN.INF unless --replace is given; a refusal
-#   writes no image.
+#   writes no image;
+# - the label is carried as given, as the volume name and in AUTORUN.INF,
+#   or refused with the rule: no option adds a line to AUTORUN.INF; an
+#   epoch the image cannot date is refused; no output path puts the image
+#   among the publisher's files or over the installer.
 #   check-disc-image.sh DEMO_DISC_FOLDER LAUNCHER_MSI
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -30,10 +34,14 @@ grep -q '^shellexecute=INSTALL\\LAUNCHER.MSI'$'\r''$' content/AUTORUN.INF ||
 cmp -s content/KX31.TXT good/KX31.TXT || fail "the disc's own files are not in the image"
 echo "accepted: the demo disc, twice the same bytes, the installer offered"
 
-refused() {  # refused WORDS FOLDER [OPTION]: no image, a message naming the fault
+refused() {  # refused WORDS FOLDER [OPTION...]: no image, a message naming the fault
+  refused_as out.iso "$@"
+}
+refused_as() {  # refused_as OUT WORDS FOLDER [OPTION...]
+  local out=$1; shift
   rm -f out.iso
-  if image "${@:3}" "$2" out.iso >/dev/null 2>message; then fail "$2 was imaged"; fi
-  grep -q "$1" message || fail "for $2 the message was: $(cat message)"
+  if image "${@:3}" "$2" "$out" >/dev/null 2>message; then fail "$2 was imaged as $out with ${*:3}"; fi
+  grep -qF -- "$1" message || fail "for $2 the message was: $(cat message)"
   [ ! -e out.iso ] || fail "$2 left an image"
   echo "refused, as it should: $(tr "\n" " " <message)"
 }
@@ -58,3 +66,36 @@ rm -rf content && xorriso -osirrox on -indev out.iso -extract / content 2>/dev/n
 { [ "$(ls content | grep -ic autorun.inf)" = 1 ] && ! grep -qs OWN.EXE content/*.INF content/*.inf; } ||
   fail "--replace did not put the setup's AUTORUN.INF in the publisher's place"
 echo "replaced with --replace: the publisher's AUTORUN.INF"
+
+# The label: as given, or refused with the rule.
+image --label ATLAS_2020 good labelled.iso >/dev/null || fail "the label ATLAS_2020 was refused"
+volume=$(xorriso -indev labelled.iso -pvd_info 2>/dev/null | sed -n 's/^Volume Id *: //p')
+[ "$volume" = ATLAS_2020 ] || fail "the volume name is \"$volume\", not ATLAS_2020"
+rm -rf content && xorriso -osirrox on -indev labelled.iso -extract / content 2>/dev/null
+grep -qx $'label=ATLAS_2020\r' content/AUTORUN.INF || fail "AUTORUN.INF: $(cat content/AUTORUN.INF)"
+rule='1 to 16 of the characters A-Z 0-9 _'
+refused "$rule" good --label $'KX31\r\nopen=OTHER.EXE'
+refused "$rule" good --label kx31
+refused "$rule" good --label 'KX31 DISC'
+refused "$rule" good --label ABCDEFGHIJKLMNOPQ
+refused "$rule" good --label ''
+echo "accepted: the label as given, on the volume and in AUTORUN.INF"
+
+# Dates the image cannot carry.
+refused 'up to 5869583999 (2155-12-31)' good --epoch 5869584000
+refused 'up to 5869583999 (2155-12-31)' good --epoch 1e9
+
+# The publisher's folder and installer stay as they were.
+before=$(find good -printf '%p %s %T@\n' | sort)
+refused_as good/out.iso 'inside good' good
+refused_as good/INSTALL/../IMAGE.ISO 'inside good' good
+refused_as "$work/good" 'inside good' good
+mkdir -p elsewhere
+refused_as elsewhere 'a folder, not an image file' good
+refused_as no-such-folder/out.iso 'no folder to write' good
+cp "$msi" msi-copy.msi
+refused_as msi-copy.msi 'the installer the image carries' good --msi msi-copy.msi
+cmp -s msi-copy.msi "$msi" || fail "the installer was overwritten"
+after=$(find good -printf '%p %s %T@\n' | sort)
+[ "$before" = "$after" ] || fail "the publisher's folder changed"
+echo "refused: every output path among the publisher's files; the folder unchanged"
