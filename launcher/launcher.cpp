@@ -106,6 +106,12 @@ void ForgetDiscLocation(const std::wstring& launcherFolder) {
   CDRMCLAS::ForgetLocation(kProductCode, launcherFolder);
 }
 
+std::wstring SourceDisc(const std::wstring& packagePath) {
+  const std::size_t name = packagePath.rfind(L'\\');
+  if (name == std::wstring::npos) return {};
+  return CDRMCLAS::DiscOf(kProductCode, packagePath.substr(0, name));
+}
+
 std::wstring DiscLocationFile(const std::wstring& launcherFolder) {
   return CDRMCLAS::CacheFileIn(launcherFolder, kProductCode);
 }

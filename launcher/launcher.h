@@ -21,6 +21,10 @@ std::wstring GetWinSysDir(std::wstring Which);
 void PresetDiscLocation(const std::wstring& launcherFolder,
                         const std::wstring& discPath);
 void ForgetDiscLocation(const std::wstring& launcherFolder);
+// The disc a package at `packagePath` was started from, when its folder is
+// that disc's root or INSTALL folder (CDRMCLAS::DiscOf); the empty string
+// when it is neither. Throws nothing.
+std::wstring SourceDisc(const std::wstring& packagePath);
 // The file in `launcherFolder` that holds the remembered location.
 std::wstring DiscLocationFile(const std::wstring& launcherFolder);
 

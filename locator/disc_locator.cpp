@@ -1,5 +1,9 @@
 #include "locator/disc_locator.h"
 
+#include <algorithm>
+#include <cwctype>
+#include <vector>
+
 #include "locator/list_input.h"
 #include "platform/platform.h"
 
@@ -20,6 +24,14 @@ const std::wstring kCacheKey = L"CDROM=";
 
 // Where the marker files may sit below a candidate path.
 const std::wstring kInstallDirectory = L"INSTALL\\";
+
+// File names as the system compares them: letters in any case.
+bool SameLettersIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](wchar_t x, wchar_t y) {
+                      return std::towupper(x) == std::towupper(y);
+                    });
+}
 
 }  // namespace
 
@@ -91,6 +103,24 @@ void CDRMCLAS::ForgetLocation(const std::wstring& ProdName,
 
 std::wstring CDRMCLAS::CacheFileName() const {
   return CacheFileIn(platform::Current().LauncherDirectory(), m_ProdName);
+}
+
+std::wstring CDRMCLAS::DiscOf(const std::wstring& ProdName,
+                              const std::wstring& Folder) {
+  std::vector<std::wstring> candidates;
+  const std::size_t last = Folder.rfind(L'\\');
+  if (last != std::wstring::npos &&
+      SameLettersIgnoringCase(Folder.substr(last + 1) + L"\\",
+                              kInstallDirectory)) {
+    candidates.push_back(Folder.substr(0, last + 1));
+  }
+  candidates.push_back(Folder + L"\\");
+  CDRMCLAS probe;
+  probe.m_ProdName = ProdName;
+  for (const std::wstring& candidate : candidates) {
+    if (probe.CheckCDPath(candidate, L"")) return probe.m_CDPath;
+  }
+  return {};
 }
 
 // The separator is appended unconditionally: a launcher in a drive root

@@ -30,6 +30,13 @@ class CDRMCLAS {
   // That cache file's path.
   static std::wstring CacheFileIn(const std::wstring& Directory,
                                   const std::wstring& ProdName);
+  // The disc that `Folder` is the root or the INSTALL folder of, ending in
+  // "\": the folder above it when `Folder` is named INSTALL (in any letter
+  // case) and that holds the markers of `ProdName`, else `Folder` when it
+  // does, by the very probe a run makes; the empty string when neither
+  // does. Throws nothing: a failed probe found no disc.
+  static std::wstring DiscOf(const std::wstring& ProdName,
+                             const std::wstring& Folder);
 
  private:
   bool TryCachedLocation(const std::wstring& KeyFile);

@@ -137,6 +137,23 @@ void PutBackKeptFile(const std::wstring& path, const std::string& bytes) {
   platform::win32::WriteFileBytes(path, bytes);
 }
 
+// The file an older version's launcher remembered, on an upgrade.
+std::optional<std::string> KeptLocation(MSIHANDLE install,
+                                        const std::wstring& folder) {
+  if (Property(install, L"WIX_UPGRADE_DETECTED").empty()) return std::nullopt;
+  return ReadSmallFile(
+      Module1::DiscLocationFile(WithoutTrailingSeparator(folder)));
+}
+
+// The disc the package was started from, or the empty string.
+std::wstring SourceDisc(MSIHANDLE install) {
+  platform::win32::Win32Platform os;
+  platform::ScopedPlatform current(os);
+  const std::wstring disc =
+      Module1::SourceDisc(Property(install, L"OriginalDatabase"));
+  return platform::win32::ExactAnsi(disc) ? disc : std::wstring();
+}
+
 }  // namespace
 
 // Immediate, on a repair or an uninstall, before the folders are resolved:
@@ -167,6 +184,10 @@ extern "C" __declspec(dllexport) UINT __stdcall FindInstalledFolder(
 // Windows Installer keeps that file through an upgrade itself; Wine removes
 // it with the older version, so it is kept here for both. A DISCPATH the
 // launcher could not read back ends the installation before it starts.
+// Without either, a package started from the product's disc (its root or
+// its INSTALL folder) remembers that disc, as "folder|P|disc"; one the
+// ANSI code page cannot hold exactly is passed over, since no user chose
+// it, and the first run asks.
 extern "C" __declspec(dllexport) UINT __stdcall PrepareLocation(
     MSIHANDLE install) {
   const std::wstring folder = Property(install, L"INSTALLFOLDER");
@@ -188,10 +209,10 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareLocation(
                         L"back. Nothing was installed.");
     }
     data = folder + L"|P|" + discPath;
-  } else if (!Property(install, L"WIX_UPGRADE_DETECTED").empty()) {
-    const std::optional<std::string> kept = ReadSmallFile(
-        Module1::DiscLocationFile(WithoutTrailingSeparator(folder)));
-    if (kept) data = folder + L"|K|" + Hex(*kept);
+  } else if (const std::optional<std::string> kept = KeptLocation(install, folder)) {
+    data = folder + L"|K|" + Hex(*kept);
+  } else if (const std::wstring disc = SourceDisc(install); !disc.empty()) {
+    data = folder + L"|P|" + disc;
   }
   ::MsiSetPropertyW(install, L"WriteLocation", data.c_str());
   return ERROR_SUCCESS;

@@ -271,3 +271,33 @@ TEST(Launch, DoubleByteWindowsDirectoryReceivesTheSettingsFile) {
 }
 
 }  // namespace
+
+// The package remembers the disc it was started from: its INSTALL folder's
+// disc, or the disc whose root holds it; anywhere else, nothing.
+TEST(Preset, SourceDiscIsTheDiscWhoseRootOrInstallFolderHoldsThePackage) {
+  FakePlatform os;
+  InsertDisc(os);
+  os.AddDirectory(L"E:\\INSTALL", kReadOnly);
+  const std::wstring share = L"\\\\server\\share\\kx31";
+  os.AddDrive(L"\\\\server\\share");
+  InsertDisc(os, share + L"\\");
+  os.AddDrive(L"F:");
+  os.AddFile(L"F:\\INSTALL\\KX31.TXT", "", kReadOnly);
+  os.AddDrive(L"G:");
+  os.AddFile(L"G:\\KX31.TXT", "", kReadOnly | kHidden);
+  os.AddDirectory(L"C:\\Downloads");
+  platform::ScopedPlatform current(os);
+  EXPECT_EQ(Module1::SourceDisc(L"E:\\INSTALL\\LAUNCHER.MSI"), L"E:\\");
+  EXPECT_EQ(Module1::SourceDisc(L"E:\\install\\launcher.msi"), L"E:\\");
+  EXPECT_EQ(Module1::SourceDisc(L"E:\\LAUNCHER.MSI"), L"E:\\");
+  EXPECT_EQ(Module1::SourceDisc(share + L"\\INSTALL\\LAUNCHER.MSI"),
+            share + L"\\");
+  EXPECT_EQ(Module1::SourceDisc(L"F:\\INSTALL\\LAUNCHER.MSI"), L"F:\\");
+  EXPECT_EQ(Module1::SourceDisc(L"F:\\LAUNCHER.MSI"), L"F:\\");
+  EXPECT_EQ(Module1::SourceDisc(L"G:\\INSTALL\\LAUNCHER.MSI"), L"");
+  EXPECT_EQ(Module1::SourceDisc(L"C:\\Downloads\\LAUNCHER.MSI"), L"");
+  EXPECT_EQ(Module1::SourceDisc(L"E:\\B2020\\LAUNCHER.MSI"), L"");
+  EXPECT_EQ(Module1::SourceDisc(L"Q:\\INSTALL\\LAUNCHER.MSI"), L"");
+  EXPECT_EQ(Module1::SourceDisc(L"LAUNCHER.MSI"), L"");
+  EXPECT_TRUE(os.dialogs.empty());
+}

@@ -1,5 +1,6 @@
 // The launcher as users get it: installed by an ordinary user from the disc
-// image's INSTALL\LAUNCHER.MSI in drive E:, run from where the package put
+// image's INSTALL\LAUNCHER.MSI in drive E: (or from a copy of it elsewhere),
+// started by the install the user watches, run from where the package put
 // it, preset, upgraded and removed again. Run by run-unprivileged.sh with
 // the content of the shipped disc image as drive E:.
 #include <windows.h>
@@ -61,6 +62,26 @@ DWORD Msiexec(const std::wstring& arguments) {
   DWORD code = 0xDEAD;
   ::GetExitCodeProcess(process.Get(), &code);
   return code;
+}
+
+// A copy of a package (by default the disc's), as LAUNCHER.MSI in
+// `folder` (made new) under the user's temporary folder; its full path.
+std::wstring CopyOfPackage(const std::wstring& folder,
+                           const std::wstring& package = kPackage) {
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring where = std::wstring(temp) + L"launcher-tests\\" + folder;
+  RemoveTree(where);
+  MakeFolder(where);
+  const std::wstring copy = where + L"\\LAUNCHER.MSI";
+  EXPECT_TRUE(::CopyFileW(package.c_str(), copy.c_str(), TRUE))
+      << "no copy of the package in " << testing::PrintToString(where);
+  return copy;
+}
+
+// The folder above a package's INSTALL folder: "...\\INSTALL\\LAUNCHER.MSI".
+std::wstring DiscOfPackage(const std::wstring& package) {
+  return package.substr(0, package.size() - 21);
 }
 
 // Our installed product, as the list of installed programs finds it.
@@ -162,8 +183,11 @@ class Installed : public LauncherFixture {
   }
 };
 
-TEST_F(Installed, FromTheDiscItAsksOnceAndGoesWithoutATrace) {
-  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" /qn"), 0u);
+// Started from a folder that is no disc, the package remembers nothing.
+TEST_F(Installed, FromElsewhereItAsksOnceAndGoesWithoutATrace) {
+  const std::wstring package = CopyOfPackage(L"Downloads");
+  ASSERT_EQ(Msiexec(L"/i \"" + package + L"\" /qn"), 0u);
+  EXPECT_FALSE(Exists(cacheFile));
   EXPECT_EQ(ReadBytes(launcher), ReadBytes(EnvironmentPath(L"LAUNCHER")));
   const Link link = ReadLink(StartMenuEntry());
   EXPECT_EQ(link.target, launcher);
@@ -181,16 +205,77 @@ TEST_F(Installed, FromTheDiscItAsksOnceAndGoesWithoutATrace) {
   AnswerTheFirstRunWithE();
   ExpectARunThatAsksNothing();
 
-  ASSERT_EQ(Msiexec(L"/x " + kPackage + L" /qn"), 0u);
+  ASSERT_EQ(Msiexec(L"/x \"" + package + L"\" /qn"), 0u);
   ExpectNothingOfOursLeft();
 }
 
+// What AutoPlay offers: the disc's package, where the user watches. The
+// install remembers the disc and starts the launcher, which asks nothing;
+// the disc's package run again installs nothing and starts it again.
+TEST_F(Installed, FromTheDiscTheInstallStartsTheViewerAndSoDoesTheDiscAgain) {
+  ASSERT_EQ(Msiexec(L"/i " + kPackage), 0u);
+  ExpectViewerStartedFrom(L"E:\\");
+  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
+  const std::wstring product = InstalledProduct();
+  ASSERT_NE(product, L"");
+  EXPECT_TRUE(WaitFor([] { return !LauncherOrViewerRunning(); }))
+      << "the launcher the install started did not end";
+
+  ForgetViewerStart();
+  ASSERT_EQ(Msiexec(L"/i " + kPackage), 0u);
+  ExpectViewerStartedFrom(L"E:\\");
+  EXPECT_TRUE(WaitFor([] { return !LauncherOrViewerRunning(); }));
+  EXPECT_EQ(InstalledProduct(), product);
+  EXPECT_EQ(FolderContents(),
+            (std::set<std::wstring>{L"launcher.exe", L"KX31.INI"}));
+  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
+}
+
+// A quiet install from the disc remembers it and starts nothing; so does
+// one the user watches with NOSTART=1.
+TEST_F(Installed, QuietFromTheDiscRemembersItAndStartsNothing) {
+  for (const std::wstring options : {L" /qn", L" NOSTART=1"}) {
+    ForgetViewerStart();
+    ASSERT_EQ(Msiexec(L"/i " + kPackage + options), 0u)
+        << testing::PrintToString(options);
+    EXPECT_FALSE(LauncherOrViewerRunning() || Exists(record))
+        << "started with" << testing::PrintToString(options);
+    EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
+    ExpectARunThatAsksNothing();
+    ASSERT_EQ(Msiexec(L"/x " + kPackage + L" /qn"), 0u);
+  }
+}
+
+// A disc folder whose marker is hidden, or missing: nothing remembered,
+// nothing failed.
+TEST_F(Installed, FromAFolderWithoutAGoodMarkerItRemembersNothing) {
+  for (const bool hidden : {true, false}) {
+    const std::wstring package = CopyOfPackage(L"disc\\INSTALL");
+    const std::wstring disc = DiscOfPackage(package);
+    if (hidden) {
+      WriteBytes(disc + L"\\KX31.TXT", "");
+      ::SetFileAttributesW((disc + L"\\KX31.TXT").c_str(),
+                           FILE_ATTRIBUTE_HIDDEN);
+    }
+    ASSERT_EQ(Msiexec(L"/i \"" + package + L"\" /qn"), 0u);
+    EXPECT_FALSE(Exists(cacheFile)) << (hidden ? "hidden" : "missing");
+    ASSERT_EQ(Msiexec(L"/x \"" + package + L"\" /qn"), 0u);
+  }
+}
+
 TEST_F(Installed, PresetLocationSparesTheQuestion) {
-  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" DISCPATH=E: /qn"), 0u);
+  const std::wstring package = CopyOfPackage(L"Downloads");
+  ASSERT_EQ(Msiexec(L"/i \"" + package + L"\" DISCPATH=E: /qn"), 0u);
   EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
   ExpectARunThatAsksNothing();
-  ASSERT_EQ(Msiexec(L"/x " + kPackage + L" /qn"), 0u);
+  ASSERT_EQ(Msiexec(L"/x \"" + package + L"\" /qn"), 0u);
   ExpectNothingOfOursLeft();
+}
+
+// DISCPATH wins over the disc the package was started from.
+TEST_F(Installed, PresetLocationWinsOverTheSourceDisc) {
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" DISCPATH=\\\\server\\kx31 /qn"), 0u);
+  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=\\\\server\\kx31\\\r\n");
 }
 
 // For every user: Program Files, and the uninstall finds it there. Wine has
@@ -219,11 +304,15 @@ TEST_F(Installed, PresetTheLauncherCouldNotReadBackInstallsNothing) {
   }
 }
 
+// The older version's location wins over the disc the newer package is
+// started from.
 TEST_F(Installed, UpgradeKeepsTheLocationAndTheOlderPackageIsRefused) {
-  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" /qn"), 0u);
+  ASSERT_EQ(Msiexec(L"/i \"" + CopyOfPackage(L"Downloads") + L"\" /qn"), 0u);
   AnswerTheFirstRunWithE();
 
-  const std::wstring next = EnvironmentPath(L"NEXT_MSI");
+  const std::wstring next =
+      CopyOfPackage(L"next-disc\\INSTALL", EnvironmentPath(L"NEXT_MSI"));
+  WriteBytes(DiscOfPackage(next) + L"\\KX31.TXT", "");
   ASSERT_EQ(Msiexec(L"/i \"" + next + L"\" /qn"), 0u);
   EXPECT_EQ(ReadBytes(launcher), ReadBytes(EnvironmentPath(L"NEXT_LAUNCHER")));
   EXPECT_EQ(ProductInfo(InstalledProduct(), INSTALLPROPERTY_VERSIONSTRING),

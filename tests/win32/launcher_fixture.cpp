@@ -225,6 +225,10 @@ bool LauncherFixture::ViewerStarted() {
   return Exists(record);
 }
 
+bool LauncherFixture::LauncherOrViewerRunning() {
+  return !ProcessesNamed(L"launcher.exe").empty() || ViewerRunning();
+}
+
 std::set<std::wstring> LauncherFixture::FolderContents() {
   std::set<std::wstring> names;
   WIN32_FIND_DATAW found;

@@ -67,6 +67,8 @@ class LauncherFixture : public testing::Test {
   std::wstring Recorded(const wchar_t* key);
   void ExpectViewerStartedFrom(const std::wstring& discPath);
   bool ViewerStarted();
+  // Whether a launcher.exe or a viewer runs, whoever started it.
+  static bool LauncherOrViewerRunning();
   // The names in the launcher's folder.
   std::set<std::wstring> FolderContents();
 
