@@ -29,7 +29,8 @@ const std::wstring kInstallDirectory = L"INSTALL\\";
 bool SameLettersIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                     [](wchar_t x, wchar_t y) {
-                      return std::towupper(x) == std::towupper(y);
+                      return std::towupper(static_cast<std::wint_t>(x)) ==
+                             std::towupper(static_cast<std::wint_t>(y));
                     });
 }
 
