@@ -63,7 +63,13 @@ start_display() {
     echo "${LAUNCHER_WINE_DISPLAY#:}" >"$root/display"
     return
   fi
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$root/display" \
+  # -noreset: by default the server resets whenever its last client leaves,
+  # and a client that connects during the reset is refused. A test's
+  # xdotool polls, each its own short connection, would make such resets
+  # all the time until Wine's first program holds the display; Wine's
+  # explorer refused so loads no display driver, and every window of the
+  # session fails (seen: the launcher ended with 120 before its dialog).
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$root/display" \
     >/dev/null 2>&1 &
   echo $! >"$root/xvfb.pid"
   for _ in $(seq 100); do [ -s "$root/display" ] && return; sleep 0.1; done
