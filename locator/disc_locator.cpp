@@ -1,7 +1,6 @@
 #include "locator/disc_locator.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <vector>
 
 #include "locator/list_input.h"
@@ -25,13 +24,15 @@ const std::wstring kCacheKey = L"CDROM=";
 // Where the marker files may sit below a candidate path.
 const std::wstring kInstallDirectory = L"INSTALL\\";
 
-// File names as the system compares them: letters in any case.
-bool SameLettersIgnoringCase(const std::wstring& a, const std::wstring& b) {
+// A folder name compared with one of the system's own ASCII names: its
+// letters in either case, nothing else folded.
+bool SameAsciiLettersIgnoringCase(const std::wstring& a,
+                                  const std::wstring& b) {
+  const auto upper = [](wchar_t c) {
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+  };
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](wchar_t x, wchar_t y) {
-                      return std::towupper(static_cast<std::wint_t>(x)) ==
-                             std::towupper(static_cast<std::wint_t>(y));
-                    });
+                    [&](wchar_t x, wchar_t y) { return upper(x) == upper(y); });
 }
 
 }  // namespace
@@ -111,8 +112,8 @@ std::wstring CDRMCLAS::DiscOf(const std::wstring& ProdName,
   std::vector<std::wstring> candidates;
   const std::size_t last = Folder.rfind(L'\\');
   if (last != std::wstring::npos &&
-      SameLettersIgnoringCase(Folder.substr(last + 1) + L"\\",
-                              kInstallDirectory)) {
+      SameAsciiLettersIgnoringCase(Folder.substr(last + 1) + L"\\",
+                                   kInstallDirectory)) {
     candidates.push_back(Folder.substr(0, last + 1));
   }
   candidates.push_back(Folder + L"\\");
