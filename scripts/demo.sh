@@ -4,12 +4,17 @@
 # Builds the Windows launcher, the stand-in viewer and the demo disc, puts
 # the disc in drive E: (a CD-ROM drive) of a private Wine machine in the
 # build tree, and runs launcher.exe from a writable folder of its own, twice:
-# the first run asks for the disc, the second remembers it.
+# the first run asks for the disc, the second remembers it. In the 32-bit
+# build, whose disc image carries the installer, it then does what a user
+# does who has installed nothing: takes AutoPlay's offer from the disc's
+# AUTORUN.INF, which installs the launcher and starts the viewer, and
+# takes it once more, as on a second insertion; it says how long each
+# took from the offer to the viewer's start, and uninstalls.
 #
 # With a display (DISPLAY set) you answer the dialog and see the viewer.
 # Without one it runs under Xvfb, answers the dialog as a person would
 # (types E: and presses Enter) and saves screenshots of the dialog and the
-# viewer in BUILD/demo/screens.
+# viewer (and of the viewer the install started) in BUILD/demo/screens.
 #
 # It runs the shipped 32-bit launcher where this machine's kernel lets Wine
 # run 32-bit programs (in the runtime of scripts/win32-runtime.sh), and
@@ -44,7 +49,8 @@ if [ -z "$build" ]; then
   fi
   if [ $no_build = no ]; then
     cmake --preset $preset >/dev/null
-    cmake --build --preset $preset -j"$(nproc)" --target launcher demo_disc >/dev/null
+    targets=(launcher demo_disc); [ $preset = mingw32 ] && targets+=(demo_image)
+    cmake --build --preset $preset -j"$(nproc)" --target "${targets[@]}" >/dev/null
   fi
   build=$source/build/$preset
   if [ $preset = mingw32 ]; then
@@ -78,10 +84,15 @@ show_file() { printf -- '--- %s\n' "$1"; sed 's/\r$/  [CR LF]/' "$2"; }
 # The viewer writes its start record as UTF-16, so any path arrives intact.
 show_record() { printf -- '--- %s\n' "$1"; iconv -f UTF-16 -t UTF-8 "$2" | tr -d '\r'; }
 
+# The disc as a drive holding the publisher's image shows it, where the
+# build makes one; otherwise the disc's folder, which has no installer.
+disc=$build/demo/image
+[ -f "$disc/AUTORUN.INF" ] || disc=$build/demo/disc
+
 say "Preparing the Wine machine: the demo disc in drive E: (CD-ROM)"
 rm -rf "$LAUNCHER_WINE_ROOT/disc"
 mkdir -p "$LAUNCHER_WINE_ROOT"
-cp -a "$build/demo/disc" "$LAUNCHER_WINE_ROOT/disc"
+cp -a "$disc" "$LAUNCHER_WINE_ROOT/disc"
 "$session" start
 trap '"$session" stop' EXIT
 export DISPLAY=:$(head -n1 "$LAUNCHER_WINE_ROOT/display")
@@ -151,4 +162,55 @@ wait_for 30 test -s "$record_unix" || { echo "the viewer did not start" >&2; exi
 echo "no dialog; the viewer was started from the remembered E:\\"
 show_record 'how the viewer was started' "$record_unix"
 [ $headless = yes ] && { wait_for 30 find_window 'IVIEWP32'; xdotool windowclose "$(find_window IVIEWP32)" 2>/dev/null || true; }
+wait_for 600 sh -c "! xdotool search --onlyvisible --name IVIEWP32 | grep -q ."
+
+if [ ! -f "$LAUNCHER_WINE_ROOT/disc/AUTORUN.INF" ]; then
+  say "Done (this build has no installer, so the disc has no AutoPlay offer to take)"
+  exit 0
+fi
+
+# AutoPlay's offer taken: the disc's AUTORUN.INF names the file, the shell
+# opens it from the disc's root. Prints how long the viewer took to start.
+offer=$(sed -n 's/^shellexecute=//p' "$LAUNCHER_WINE_ROOT/disc/AUTORUN.INF" | tr -d '\r')
+take_offer() {
+  rm -f "$record_unix"
+  local began; began=$(date +%s%N)
+  "$session" run start /wait /d 'E:\' "E:\\$offer" & installer_pid=$!
+  wait_for 120 test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
+  echo "the viewer started $(( ($(date +%s%N) - began) / 1000000 )) ms after the offer was taken"
+  wait "$installer_pid" || { echo "the package ended with exit code $?" >&2; exit 1; }
+}
+close_viewer() {  # close_viewer [SCREENSHOT]
+  if [ $headless = yes ]; then
+    wait_for 30 find_window 'IVIEWP32' || { echo "no viewer window" >&2; exit 1; }
+    sleep 1
+    [ -z "${1:-}" ] || shoot root "$1"
+    xdotool windowclose "$(find_window IVIEWP32)" 2>/dev/null || true
+  else
+    echo "close the viewer to go on"
+  fi
+  wait_for 600 sh -c "! xdotool search --onlyvisible --name IVIEWP32 | grep -q ."
+}
+installed() { find "$prefix/drive_c/users" -path '*/AppData/Local/Programs/*/launcher.exe' 2>/dev/null; }
+uninstall() { "$session" run msiexec /x "E:\\$offer" /qn; }
+
+say "From the disc, as a user meets it: AutoPlay offers $offer"
+[ -z "$(installed)" ] || uninstall
+rm -f "$prefix/drive_c/windows/B2020.INI"
+take_offer
+close_viewer "$screens/installed-viewer.png"
+launcher_installed=$(installed)
+[ -n "$launcher_installed" ] || { echo "no installed launcher.exe" >&2; exit 1; }
+show_file "the location the install remembered, beside the installed launcher.exe" \
+  "$(dirname "$launcher_installed")/KX31.INI"
+show_record 'how the viewer was started' "$record_unix"
+
+say "The disc inserted again: the offer taken again starts the viewer again"
+take_offer
+close_viewer
+
+say "Uninstalling, as the list of installed programs would"
+uninstall
+[ -z "$(installed)" ] || { echo "the launcher is still installed" >&2; exit 1; }
+echo "nothing of the launcher is left in the user's programs"
 say "Done"
