@@ -80,6 +80,10 @@ shoot() {  # shoot WINDOW FILE
   mkdir -p "$screens"
   import -window "$1" "$2" && echo "saved $2"
 }
+# The viewer's start, seen by the record it writes when it starts.
+await_viewer() {  # await_viewer SECONDS
+  wait_for "$1" test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
+}
 # The viewer seen (and shot), then closed: by the demo, or by the user.
 close_viewer() {  # close_viewer [SCREENSHOT]
   if [ $headless = yes ]; then
@@ -143,7 +147,7 @@ else
 fi
 wait "$launcher_pid" || { echo "launcher.exe ended with exit code $?" >&2; exit 1; }
 
-wait_for 30 test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
+await_viewer 30
 close_viewer "$screens/viewer.png"
 
 say "What the launcher left behind"
@@ -160,7 +164,7 @@ while kill -0 "$launcher_pid" 2>/dev/null; do
   sleep 0.1
 done
 wait "$launcher_pid"
-wait_for 30 test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
+await_viewer 30
 [ $dialog_seen = no ] || { echo "the second run asked again" >&2; exit 1; }
 echo "no dialog; the viewer was started from the remembered E:\\"
 show_record 'how the viewer was started' "$record_unix"
@@ -179,7 +183,7 @@ take_offer() {
   rm -f "$record_unix"
   local began; began=$(date +%s%N)
   "$session" run start /wait /d 'E:\' "E:\\$offer" & installer_pid=$!
-  wait_for 120 test -s "$record_unix" || { echo "the viewer did not start" >&2; exit 1; }
+  await_viewer 120
   echo "the viewer started $(( ($(date +%s%N) - began) / 1000000 )) ms after the offer was taken"
   wait "$installer_pid" || { echo "the package ended with exit code $?" >&2; exit 1; }
 }
