@@ -3,18 +3,16 @@
 #include <cstdint>
 #include <string>
 
+#include "launcher/product.h"
 #include "locator/disc_locator.h"
 #include "platform/platform.h"
 
 namespace {
 
-const std::wstring kProductCode = L"KX31";
-const std::wstring kKeyFile = L"NARD.ZIP";
 const std::wstring kDataDirectory = L"B2020\\IVT";
 const std::wstring kSettingsFile = L"\\B2020.INI";
 const std::wstring kSettingsSection = L"[Browser]";
 const std::wstring kDataDirectoryKey = L"FileFindDir=";
-const std::wstring kViewerProgram = L"IVIEWP32.EXE";
 constexpr std::uint32_t kDirectoryBuffer = 64;
 
 // The module's one reference to the locator: created on first use and kept
@@ -44,7 +42,7 @@ void MakeDiscCurrent(const std::wstring& discPath) {
 }
 
 void StartViewer(const std::wstring& discPath) {
-  platform::Current().StartProgram(discPath + kViewerProgram,
+  platform::Current().StartProgram(discPath + product::kViewerProgram,
                                    platform::kShowMaximized);
 }
 
@@ -79,7 +77,7 @@ namespace Module1 {
 
 void Main() {
   CDRMCLAS& locator = Locator();
-  if (!locator.OpenDialog(kProductCode, kKeyFile)) return;
+  if (!locator.OpenDialog(product::kCode, product::kKeyFile)) return;
   const std::wstring discPath = locator.CD_Path();
   WriteViewerSettings(discPath);
   MakeDiscCurrent(discPath);
@@ -95,25 +93,6 @@ std::wstring GetWinSysDir(std::wstring Which) {
     return ReadDirectoryName(&platform::Platform::GetSystemDirectoryA);
   }
   return {};
-}
-
-void PresetDiscLocation(const std::wstring& launcherFolder,
-                        const std::wstring& discPath) {
-  CDRMCLAS::RememberLocation(kProductCode, launcherFolder, discPath);
-}
-
-void ForgetDiscLocation(const std::wstring& launcherFolder) {
-  CDRMCLAS::ForgetLocation(kProductCode, launcherFolder);
-}
-
-std::wstring SourceDisc(const std::wstring& packagePath) {
-  const std::size_t name = packagePath.rfind(L'\\');
-  if (name == std::wstring::npos) return {};
-  return CDRMCLAS::DiscOf(kProductCode, packagePath.substr(0, name));
-}
-
-std::wstring DiscLocationFile(const std::wstring& launcherFolder) {
-  return CDRMCLAS::CacheFileIn(launcherFolder, kProductCode);
 }
 
 }  // namespace Module1

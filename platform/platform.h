@@ -88,6 +88,13 @@ class Platform {
   virtual void WriteTextFile(const std::wstring& path,
                              const std::vector<std::wstring>& lines) = 0;
 
+  // Writes the lines as WriteTextFile does, in place of whatever the file
+  // held, whatever its read-only, hidden or system attributes; the new file
+  // has none of them. Throws Failure; a file that was there then holds
+  // what it held.
+  virtual void ReplaceTextFile(const std::wstring& path,
+                               const std::vector<std::wstring>& lines) = 0;
+
   // The path in a form that WriteTextFile writes exactly: the path itself
   // when the ANSI code page holds it, else its short (8.3) form when that
   // one is held. Throws Failure (error::kNoUnicodeTranslation) when
@@ -132,6 +139,10 @@ class Platform {
   // Converts text in the system's ANSI code page to Unicode. Never throws
   // for bad input: unmappable bytes become the code page's default.
   virtual std::wstring FromAnsi(std::string_view text) = 0;
+
+  // The failure the system reports for the error number, with the
+  // system's description of it. Never throws.
+  virtual Failure FailureFor(std::uint32_t number) = 0;
 
   // --- The end of a failed run ---------------------------------------------
 

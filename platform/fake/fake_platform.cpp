@@ -272,15 +272,35 @@ std::wstring FakePlatform::ReadFirstLine(const std::wstring& path) {
 // is refused, not replaced; a replaced file keeps only the archive bit.
 void FakePlatform::WriteTextFile(const std::wstring& path,
                                  const std::vector<std::wstring>& lines) {
+  const Location location = WritableFile(path);
+  if (const Entry* old = Find(location)) {
+    if (old->attributes & (kHidden | kSystem | kReadOnly)) {
+      throw Fail(error::kAccessDenied);
+    }
+  }
+  PutLines(location, lines);
+}
+
+// Whatever the old file's attributes; a failure changes nothing.
+void FakePlatform::ReplaceTextFile(const std::wstring& path,
+                                   const std::vector<std::wstring>& lines) {
+  PutLines(WritableFile(path), lines);
+}
+
+FakePlatform::Location FakePlatform::WritableFile(const std::wstring& path) {
   const Location location = Resolve(path);
   RequireValidNames(location.names, false);
   RequireWritable(location.Parent());
   if (location.names.empty()) throw Fail(error::kAccessDenied);
-  if (const Entry* old = Find(location)) {
-    if (old->attributes & (kDirectory | kHidden | kSystem | kReadOnly)) {
-      throw Fail(error::kAccessDenied);
-    }
+  const Entry* old = Find(location);
+  if (old != nullptr && (old->attributes & kDirectory)) {
+    throw Fail(error::kAccessDenied);
   }
+  return location;
+}
+
+void FakePlatform::PutLines(const Location& location,
+                            const std::vector<std::wstring>& lines) {
   std::string bytes;
   for (const std::wstring& line : lines) {
     if (!HeldByCodePage(line)) throw Fail(error::kNoUnicodeTranslation);
@@ -387,6 +407,8 @@ bool FakePlatform::HeldByCodePage(const std::wstring& text) {
   }
   return true;
 }
+
+Failure FakePlatform::FailureFor(std::uint32_t number) { return Fail(number); }
 
 void FakePlatform::ReportUnhandledFailure(const Failure& failure) noexcept {
   reports.push_back(failure);

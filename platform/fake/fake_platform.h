@@ -85,6 +85,8 @@ class FakePlatform : public Platform {
   std::wstring ReadFirstLine(const std::wstring& path) override;
   void WriteTextFile(const std::wstring& path,
                      const std::vector<std::wstring>& lines) override;
+  void ReplaceTextFile(const std::wstring& path,
+                       const std::vector<std::wstring>& lines) override;
   std::wstring PathForTextFile(const std::wstring& path) override;
   void ChangeDrive(const std::wstring& path) override;
   void ChangeDirectory(const std::wstring& path) override;
@@ -95,6 +97,7 @@ class FakePlatform : public Platform {
                                      std::uint32_t size) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::wstring FromAnsi(std::string_view text) override;
+  Failure FailureFor(std::uint32_t number) override;
   void ReportUnhandledFailure(const Failure& failure) noexcept override;
 
   // Whether the stand-in ANSI code page above holds every character.
@@ -120,6 +123,10 @@ class FakePlatform : public Platform {
   void RequireDirectory(const Location& location) const;
   Entry* Find(const Location& location);
   void RequireWritable(const Location& directory) const;
+  // A file that may be created or replaced there, or a failure.
+  Location WritableFile(const std::wstring& path);
+  void PutLines(const Location& location,
+                const std::vector<std::wstring>& lines);
   static std::uint32_t CopyDirectoryName(const std::string& name, char* buffer,
                                          std::uint32_t size);
 

@@ -125,6 +125,35 @@ std::wstring ShortPath(const std::wstring& path) {
   return shortForm;
 }
 
+// Clears a file's read-only, hidden and system attributes, which keep it
+// from being replaced, and puts them back unless told to keep the change.
+class ProtectionLifted {
+ public:
+  explicit ProtectionLifted(const std::wstring& path) : path_(path) {
+    const DWORD attributes = ::GetFileAttributesW(SystemName(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & kProtecting) == 0) {
+      return;
+    }
+    if (!::SetFileAttributesW(path.c_str(), attributes & ~kProtecting)) {
+      throw LastFailure();
+    }
+    old_ = attributes;
+  }
+  ~ProtectionLifted() {
+    if (old_ != 0) ::SetFileAttributesW(path_.c_str(), old_);
+  }
+  ProtectionLifted(const ProtectionLifted&) = delete;
+  ProtectionLifted& operator=(const ProtectionLifted&) = delete;
+  void Keep() { old_ = 0; }
+
+ private:
+  static constexpr DWORD kProtecting =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const std::wstring& path_;
+  DWORD old_ = 0;
+};
+
 std::wstring ModulePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -159,6 +188,50 @@ std::optional<std::string> ExactAnsi(const std::wstring& text) {
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   WriteAll(CreateForWriting(path), bytes);
 }
+
+// The bytes are written beside the file under a name of this process's own,
+// then moved over it, so the file holds the old bytes or the new ones,
+// never a part. Where the move is refused but a write is not (Program
+// Files under the system's file virtualization, which redirects writes but
+// not replacements; a reader that does not let the file be replaced), the
+// file is written in place.
+void ReplaceFileBytes(const std::wstring& path, const std::string& bytes) {
+  ProtectionLifted unprotected(path);
+  const std::wstring aside =
+      path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".new";
+  try {
+    WriteFileBytes(aside, bytes);
+  } catch (const Failure&) {
+    ::DeleteFileW(aside.c_str());
+    throw;
+  }
+  if (::MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    unprotected.Keep();
+    return;
+  }
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(aside.c_str());
+  if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) {
+    throw FailureOf(error);
+  }
+  WriteFileBytes(path, bytes);
+  unprotected.Keep();
+}
+
+namespace {
+
+// The lines in the ANSI code page, each ended by CR LF.
+std::string AnsiLines(const std::vector<std::wstring>& lines) {
+  std::string bytes;
+  for (const std::wstring& line : lines) {
+    const std::optional<std::string> ansi = ExactAnsi(line);
+    if (!ansi) throw FailureOf(ERROR_NO_UNICODE_TRANSLATION);
+    bytes += *ansi + "\r\n";
+  }
+  return bytes;
+}
+
+}  // namespace
 
 std::wstring Win32Platform::FromAnsi(std::string_view text) {
   return WideFromAnsi(text);
@@ -208,9 +281,10 @@ void Win32Platform::DeleteFileAnyAttributes(const std::wstring& path) {
 }
 
 std::wstring Win32Platform::ReadFirstLine(const std::wstring& path) {
-  const FileHandle file = OpenFile(path, GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   OPEN_EXISTING);
+  const FileHandle file =
+      OpenFile(path, GENERIC_READ,
+               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+               OPEN_EXISTING);
   std::string bytes = ReadLineBytes(file);
   if (bytes.empty()) throw FailureOf(ERROR_HANDLE_EOF);
   bytes.resize(std::min(bytes.find_first_of("\r\n"), bytes.size()));
@@ -219,13 +293,12 @@ std::wstring Win32Platform::ReadFirstLine(const std::wstring& path) {
 
 void Win32Platform::WriteTextFile(const std::wstring& path,
                                   const std::vector<std::wstring>& lines) {
-  std::string bytes;
-  for (const std::wstring& line : lines) {
-    const std::optional<std::string> ansi = ExactAnsi(line);
-    if (!ansi) throw FailureOf(ERROR_NO_UNICODE_TRANSLATION);
-    bytes += *ansi + "\r\n";
-  }
-  WriteFileBytes(path, bytes);
+  WriteFileBytes(path, AnsiLines(lines));
+}
+
+void Win32Platform::ReplaceTextFile(const std::wstring& path,
+                                    const std::vector<std::wstring>& lines) {
+  ReplaceFileBytes(path, AnsiLines(lines));
 }
 
 std::wstring Win32Platform::PathForTextFile(const std::wstring& path) {
@@ -291,6 +364,10 @@ std::uint32_t Win32Platform::GetSystemDirectoryA(char* buffer,
 
 // Shown without a parent window, in front of everything, as the last
 // thing the launcher does.
+Failure Win32Platform::FailureFor(std::uint32_t number) {
+  return win32::FailureOf(number);
+}
+
 void Win32Platform::ReportUnhandledFailure(const Failure& failure) noexcept {
   try {
     const std::wstring text = L"Error " + std::to_wstring(failure.Number()) +

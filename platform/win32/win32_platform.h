@@ -16,6 +16,11 @@ std::optional<std::string> ExactAnsi(const std::wstring& text);
 // file another program is writing for a moment is waited for.
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 
+// Puts the bytes in place of whatever the file held, whatever its
+// read-only, hidden or system attributes, which the new file does not
+// have. A failure leaves the old file as it was.
+void ReplaceFileBytes(const std::wstring& path, const std::string& bytes);
+
 class Win32Platform : public Platform {
  public:
   bool FindPattern(const std::wstring& pattern) override;
@@ -24,6 +29,8 @@ class Win32Platform : public Platform {
   std::wstring ReadFirstLine(const std::wstring& path) override;
   void WriteTextFile(const std::wstring& path,
                      const std::vector<std::wstring>& lines) override;
+  void ReplaceTextFile(const std::wstring& path,
+                       const std::vector<std::wstring>& lines) override;
   std::wstring PathForTextFile(const std::wstring& path) override;
   void ChangeDrive(const std::wstring& path) override;
   void ChangeDirectory(const std::wstring& path) override;
@@ -34,6 +41,7 @@ class Win32Platform : public Platform {
                                      std::uint32_t size) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::wstring FromAnsi(std::string_view text) override;
+  Failure FailureFor(std::uint32_t number) override;
   void ReportUnhandledFailure(const Failure& failure) noexcept override;
 };
 

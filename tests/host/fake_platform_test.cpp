@@ -93,6 +93,20 @@ TEST(FakeFiles, CreatingRefusesWhatWindowsRefusesAndReplacesTheRest) {
             platform::error::kPathNotFound);
 }
 
+TEST(FakeFiles, ReplacingTakesAnyAttributesAndAFailureChangesNothing) {
+  FakePlatform os;
+  os.AddFile(L"C:\\T\\A.INI", "old", kHidden | kSystem | kReadOnly);
+  os.ReplaceTextFile(L"C:\\T\\A.INI", {L"new"});
+  EXPECT_EQ(os.Contents(L"C:\\T\\A.INI"), "new\r\n");
+  EXPECT_EQ(os.Attributes(L"C:\\T\\A.INI"), kArchive);
+  EXPECT_EQ(ErrorOf([&] { os.ReplaceTextFile(L"C:\\T\\A.INI", {L"\u4e00"}); }),
+            platform::error::kNoUnicodeTranslation);
+  os.MakeUnwritable(L"C:\\T");
+  EXPECT_EQ(ErrorOf([&] { os.ReplaceTextFile(L"C:\\T\\A.INI", {L"x"}); }),
+            platform::error::kAccessDenied);
+  EXPECT_EQ(os.Contents(L"C:\\T\\A.INI"), "new\r\n");
+}
+
 TEST(FakeFiles, DeleteRemovesProtectedFilesButNotDirectories) {
   FakePlatform os;
   os.AddFile(L"C:\\T\\A.INI", "", kHidden | kSystem | kReadOnly);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "launcher/product.h"
+#include "locator/remembered_location.h"
 #include "platform/fake/fake_platform.h"
 
 using namespace platform::fake;
@@ -122,9 +124,10 @@ TEST(Preset, LocationIsTakenByTheNextRunAndForgottenOnRequest) {
   os.AddDrive(L"\\\\server\\share");
   InsertDisc(os, share + L"\\");
   os.AddFile(kCacheFile, "CDROM=Q:\\\r\n", kReadOnly);
+  const locator::RememberedLocation remembered(L"C:\\LAUNCH", product::kCode);
   {
     platform::ScopedPlatform current(os);
-    Module1::PresetDiscLocation(L"C:\\LAUNCH", share);
+    remembered.Remember(share);
   }
   EXPECT_EQ(os.Contents(kCacheFile), "CDROM=\\\\server\\share\\kx31\\\r\n");
   EXPECT_EQ(RunLauncher(os), 0);
@@ -133,8 +136,8 @@ TEST(Preset, LocationIsTakenByTheNextRunAndForgottenOnRequest) {
   EXPECT_EQ(os.started[0].path, share + L"\\IVIEWP32.EXE");
   {
     platform::ScopedPlatform current(os);
-    Module1::ForgetDiscLocation(L"C:\\LAUNCH");
-    Module1::ForgetDiscLocation(L"C:\\LAUNCH");
+    remembered.Forget();
+    remembered.Forget();
   }
   EXPECT_FALSE(os.Exists(kCacheFile));
   os.ChangeDirectory(L"C:\\LAUNCH");
@@ -207,18 +210,13 @@ TEST(Launch, DiscThatCannotBeMadeCurrentIsReported) {
       platform::error::kPathNotFound);
 }
 
-TEST(Launch, DiscPathWithoutDriveLetterKeepsTheDriveAndEntersThePath) {
+TEST(Launch, DiscOnAShareKeepsTheDriveAndEntersThePath) {
   FakePlatform os;
   os.AddDrive(L"\\\\SERVER\\SHARE");
   InsertDisc(os, L"\\\\SERVER\\SHARE\\DISC\\");
-  InsertDisc(os, L"\\\\SERVER\\SHARE\\COPY\\");
   ASSERT_EQ(RunLauncher(os, {L"\\\\SERVER\\SHARE\\DISC"}), 0);
   EXPECT_EQ(os.started.back().currentDirectory, L"\\\\SERVER\\SHARE\\DISC");
   EXPECT_EQ(os.started.back().path, L"\\\\SERVER\\SHARE\\DISC\\IVIEWP32.EXE");
-  os.DeleteFileAnyAttributes(kCacheFile);
-  ASSERT_EQ(RunLauncher(os, {L"\\COPY"}), 0);
-  EXPECT_EQ(os.started.back().currentDirectory, L"\\\\SERVER\\SHARE\\COPY")
-      << "a rooted path stays on the current drive or share";
 }
 
 TEST(WindowsDirectory, SelectorsIgnoreCaseAndOthersCallNothing) {
@@ -273,7 +271,8 @@ TEST(Launch, DoubleByteWindowsDirectoryReceivesTheSettingsFile) {
 }  // namespace
 
 // The package remembers the disc it was started from: its INSTALL folder's
-// disc, or the disc whose root holds it; anywhere else, nothing.
+// disc, or the disc whose root holds it, when that holds the marker and the
+// viewer; anywhere else, nothing.
 TEST(Preset, SourceDiscIsTheDiscWhoseRootOrInstallFolderHoldsThePackage) {
   FakePlatform os;
   InsertDisc(os);
@@ -283,21 +282,26 @@ TEST(Preset, SourceDiscIsTheDiscWhoseRootOrInstallFolderHoldsThePackage) {
   InsertDisc(os, share + L"\\");
   os.AddDrive(L"F:");
   os.AddFile(L"F:\\INSTALL\\KX31.TXT", "", kReadOnly);
+  os.AddFile(L"F:\\IVIEWP32.EXE", "", kReadOnly);
   os.AddDrive(L"G:");
   os.AddFile(L"G:\\KX31.TXT", "", kReadOnly | kHidden);
-  os.AddDirectory(L"C:\\Downloads");
+  os.AddFile(L"G:\\IVIEWP32.EXE", "", kReadOnly);
+  os.AddFile(L"C:\\Downloads\\KX31.ZIP");
   platform::ScopedPlatform current(os);
-  EXPECT_EQ(Module1::SourceDisc(L"E:\\INSTALL\\LAUNCHER.MSI"), L"E:\\");
-  EXPECT_EQ(Module1::SourceDisc(L"E:\\install\\launcher.msi"), L"E:\\");
-  EXPECT_EQ(Module1::SourceDisc(L"E:\\LAUNCHER.MSI"), L"E:\\");
-  EXPECT_EQ(Module1::SourceDisc(share + L"\\INSTALL\\LAUNCHER.MSI"),
-            share + L"\\");
-  EXPECT_EQ(Module1::SourceDisc(L"F:\\INSTALL\\LAUNCHER.MSI"), L"F:\\");
-  EXPECT_EQ(Module1::SourceDisc(L"F:\\LAUNCHER.MSI"), L"F:\\");
-  EXPECT_EQ(Module1::SourceDisc(L"G:\\INSTALL\\LAUNCHER.MSI"), L"");
-  EXPECT_EQ(Module1::SourceDisc(L"C:\\Downloads\\LAUNCHER.MSI"), L"");
-  EXPECT_EQ(Module1::SourceDisc(L"E:\\B2020\\LAUNCHER.MSI"), L"");
-  EXPECT_EQ(Module1::SourceDisc(L"Q:\\INSTALL\\LAUNCHER.MSI"), L"");
-  EXPECT_EQ(Module1::SourceDisc(L"LAUNCHER.MSI"), L"");
+  const auto discOf = [](const std::wstring& package) {
+    return locator::DiscOf(package.substr(0, package.rfind(L'\\')),
+                           product::kCode, product::kViewerProgram);
+  };
+  EXPECT_EQ(discOf(L"E:\\INSTALL\\LAUNCHER.MSI"), L"E:\\");
+  EXPECT_EQ(discOf(L"E:\\install\\launcher.msi"), L"E:\\");
+  EXPECT_EQ(discOf(L"E:\\LAUNCHER.MSI"), L"E:\\");
+  EXPECT_EQ(discOf(share + L"\\INSTALL\\LAUNCHER.MSI"), share + L"\\");
+  EXPECT_EQ(discOf(L"F:\\INSTALL\\LAUNCHER.MSI"), L"F:\\");
+  EXPECT_EQ(discOf(L"F:\\LAUNCHER.MSI"), L"F:\\");
+  EXPECT_EQ(discOf(L"G:\\INSTALL\\LAUNCHER.MSI"), L"");
+  EXPECT_EQ(discOf(L"C:\\Downloads\\LAUNCHER.MSI"), L"")
+      << "the product's own file beside the package, but no viewer";
+  EXPECT_EQ(discOf(L"E:\\B2020\\LAUNCHER.MSI"), L"");
+  EXPECT_EQ(discOf(L"Q:\\INSTALL\\LAUNCHER.MSI"), L"");
   EXPECT_TRUE(os.dialogs.empty());
 }

@@ -99,6 +99,74 @@ TEST_F(LocatorTest, RejectedAnswerIsOfferedAgainNormalised) {
   EXPECT_EQ(os.Contents(kCacheFile), "CDROM=E:\\\r\n");
 }
 
+// A path with a comma goes in quoted, as the reader takes it whole; the
+// next run finds it without asking.
+TEST_F(LocatorTest, FolderWithACommaIsRememberedWholeAndFoundAgain) {
+  Marker(L"C:\\Atlas, 1998\\KX31.TXT");
+  ASSERT_TRUE(Open({L"C:\\Atlas, 1998"}));
+  EXPECT_EQ(os.Contents(kCacheFile), "\"CDROM=C:\\Atlas, 1998\\\"\r\n");
+  os.dialogs.clear();
+  ASSERT_TRUE(Open());
+  EXPECT_TRUE(os.dialogs.empty());
+  EXPECT_EQ(locator.CD_Path(), L"C:\\Atlas, 1998\\");
+}
+
+// Only a drive path or a share is taken: any other answer would name
+// another folder once the disc is made current, where no viewer is. Each
+// of these holds the disc as the probe would see it now.
+TEST_F(LocatorTest, AnswersThatAreNoFullPathAreAskedAgain) {
+  Marker(L"C:\\LAUNCH\\DISC\\KX31.TXT");
+  Marker(L"C:\\DISC\\KX31.TXT");
+  Marker(L"E:\\DATA\\KX31.TXT");
+  Marker(L"E:\\KX31.TXT");
+  ASSERT_TRUE(Open({L"DISC", L"E:DATA", L"\\DISC", L"E:"}));
+  ASSERT_EQ(os.dialogs.size(), 4u);
+  EXPECT_EQ(os.dialogs[1].defaultText, L"DISC\\");
+  EXPECT_EQ(os.dialogs[2].defaultText, L"E:DATA\\");
+  EXPECT_EQ(os.dialogs[3].defaultText, L"\\DISC\\");
+  EXPECT_EQ(os.dialogs[3].prompt, kRetryPrompt);
+  EXPECT_EQ(os.Contents(kCacheFile), "CDROM=E:\\\r\n");
+}
+
+// The old file is replaced in one step, never deleted first: where a
+// delete is refused but a write is not (Program Files under the system's
+// file virtualization), the answer is remembered; where the write fails,
+// the old location stays.
+TEST_F(LocatorTest, ReplacingTheCacheNeverDeletesItFirst) {
+  struct DeleteRefused : FakePlatform {
+    void DeleteFileAnyAttributes(const std::wstring&) override {
+      throw platform::Failure(platform::error::kAccessDenied, L"denied");
+    }
+  };
+  struct WriteFails : FakePlatform {
+    void ReplaceTextFile(const std::wstring&,
+                         const std::vector<std::wstring>&) override {
+      throw platform::Failure(platform::error::kAccessDenied, L"in use");
+    }
+  };
+  {
+    DeleteRefused virtualized;
+    platform::ScopedPlatform current(virtualized);
+    virtualized.AddDrive(L"E:");
+    virtualized.AddFile(L"E:\\KX31.EXE", "", kReadOnly);
+    virtualized.AddFile(kCacheFile, "CDROM=Q:\\\r\n");
+    virtualized.dialogAnswers = {L"E:"};
+    EXPECT_TRUE(CDRMCLAS().OpenDialog(L"KX31", L"NARD.ZIP"));
+    EXPECT_EQ(virtualized.Contents(kCacheFile), "CDROM=E:\\\r\n");
+  }
+  {
+    WriteFails held;
+    platform::ScopedPlatform current(held);
+    held.AddDrive(L"E:");
+    held.AddFile(L"E:\\KX31.EXE", "", kReadOnly);
+    held.AddFile(kCacheFile, "CDROM=Q:\\\r\n", kHidden);
+    held.dialogAnswers = {L"E:"};
+    EXPECT_THROW(CDRMCLAS().OpenDialog(L"KX31", L"NARD.ZIP"),
+                 platform::Failure);
+    EXPECT_EQ(held.Contents(kCacheFile), "CDROM=Q:\\\r\n");
+  }
+}
+
 TEST_F(LocatorTest, AnswerAlreadyEndingInBackslashIsKept) {
   Marker(L"E:\\DATA\\KX31.EXE");
   ASSERT_TRUE(Open({L"E:\\DATA\\"}));
@@ -171,7 +239,10 @@ INSTANTIATE_TEST_SUITE_P(
         CacheCase{"CDROM=\r\n", L"C:\\KX31.EXE", L"\\"},
         CacheCase{"E:\\\r\n", L"C:\\KX31.EXE", L"\\"},
         CacheCase{"", L"E:\\KX31.EXE", nullptr},
-        CacheCase{"CDROM=E:\\DATA\\\r\n", L"E:\\KX31.EXE", nullptr}));
+        CacheCase{"CDROM=E:\\DATA\\\r\n", L"E:\\KX31.EXE", nullptr},
+        CacheCase{"CDROM=DISC\r\n", L"C:\\LAUNCH\\DISC\\KX31.EXE", nullptr},
+        CacheCase{"CDROM=E:DISC\r\n", L"E:\\DISC\\KX31.EXE", nullptr},
+        CacheCase{"CDROM=\\DISC\r\n", L"C:\\DISC\\KX31.EXE", L"\\DISC\\"}));
 
 TEST_F(LocatorTest, HiddenOrSystemCacheFileCountsAsAbsentAndIsReplaced) {
   for (std::uint32_t attributes : {std::uint32_t{kHidden}, kSystem | kReadOnly}) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/errors.h"
+#include "platform/win32/handles.h"
 #include "tests/common/error_of.h"
 #include "tests/common/wildcard_cases.h"
 #include "tests/win32/support.h"
@@ -93,6 +94,45 @@ TEST_F(Backend, WritesLinesWithCrLfInTheAnsiCodePageReplacingTheFile) {
   EXPECT_EQ(wintest::ReadBytes(path), "[Browser]\r\nFileFindDir=E:\\\xe9\r\n");
   EXPECT_EQ(ErrorOf([&] { os.WriteTextFile(dir + L"\\none\\x.ini", {}); }),
             static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+}
+
+// The new text is moved over the old file, which holds either; nothing is
+// left beside it. A program holding the file against writers keeps the old
+// text in it.
+TEST_F(Backend, ReplacesAFileWhateverItsAttributesOrKeepsItWhole) {
+  const std::wstring path =
+      File(L"KX31.INI", "CDROM=Q:\\\r\n",
+           FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+               FILE_ATTRIBUTE_SYSTEM);
+  os.ReplaceTextFile(path, {L"CDROM=E:\\"});
+  EXPECT_EQ(wintest::ReadBytes(path), "CDROM=E:\\\r\n");
+  EXPECT_EQ(::GetFileAttributesW(path.c_str()) &
+                (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                 FILE_ATTRIBUTE_SYSTEM),
+            0u);
+  {
+    const platform::win32::FileHandle reader(::CreateFileW(
+        path.c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    os.ReplaceTextFile(path, {L"CDROM=F:\\"});
+    EXPECT_EQ(wintest::ReadBytes(path), "CDROM=F:\\\r\n");
+  }
+  {
+    const platform::win32::FileHandle holder(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                      OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(ErrorOf([&] { os.ReplaceTextFile(path, {L"CDROM=G:\\"}); }),
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+  }
+  EXPECT_EQ(wintest::ReadBytes(path), "CDROM=F:\\\r\n");
+  WIN32_FIND_DATAW found;
+  const platform::win32::FindHandle search(
+      ::FindFirstFileW((dir + L"\\*.new").c_str(), &found));
+  EXPECT_FALSE(search) << "left beside it: " << testing::PrintToString(
+      std::wstring(search ? found.cFileName : L""));
 }
 
 TEST_F(Backend, DeletesFilesWhateverTheirAttributes) {

@@ -113,22 +113,6 @@ INSTANTIATE_TEST_SUITE_P(
                     AnswerRow{"DriveThatMapsToNothing", L"R:"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(Robustness, RootedAnswerUsesTheCurrentDrive) {
-  RemoveTree(L"C:\\KX31DISC");
-  MakeFolder(L"C:\\KX31DISC\\B2020\\IVT");
-  WriteBytes(L"C:\\KX31DISC\\KX31.TXT", "");
-  CopyViewer(L"C:\\KX31DISC\\IVIEWP32.EXE");
-  Launch();
-  Answer(WaitForDialog(), L"\\KX31DISC", VK_RETURN);
-  EXPECT_EQ(ExitCode(), 0u);
-  EXPECT_EQ(Recorded(L"Path"), L"C:\\KX31DISC\\IVIEWP32.EXE");
-  EXPECT_EQ(Recorded(L"CurrentDirectory"), L"C:\\KX31DISC");
-  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=\\KX31DISC\\\r\n");
-  EXPECT_EQ(ReadBytes(kSettingsFile),
-            "[Browser]\r\nFileFindDir=\\KX31DISC\\B2020\\IVT\r\n");
-  RemoveTree(L"C:\\KX31DISC");
-}
-
 // Launchers started together, as by an impatient double click: each one
 // starts its viewer, none shows a report (a report would keep it open).
 TEST_F(Robustness, LaunchersStartedTogetherAllStartTheViewer) {
