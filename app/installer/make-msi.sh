@@ -35,6 +35,9 @@ own_key=$(table Registry | awk -F'\t' '$4 == "StartMenuEntry" { print $3 }')
 # The registry root that follows the install's scope (HKMU) is -1; wixl
 # writes 4, which is no root at all.
 query "UPDATE \`Registry\` SET \`Root\`=-1 WHERE \`Root\`=4"
+# The steps that undo ours run only when an installation rolls back: wixl
+# makes every custom action immediate or deferred, never rollback.
+query "UPDATE \`CustomAction\` SET \`Type\`=3393 WHERE \`Action\`='UndoWriteLocation' OR \`Action\`='UndoForgetLocation'"
 # Our key goes as a whole on uninstall.
 query "INSERT INTO \`Registry\` (\`Registry\`,\`Root\`,\`Key\`,\`Name\`,\`Component_\`) VALUES ('RemoveOwnKey',-1,'$own_key','-','StartMenuEntry')"
 # Long names with the short names Windows Installer expects beside them.

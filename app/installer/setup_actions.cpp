@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 
+#include "app/installer/msi_handle.h"
 #include "launcher/product.h"
 #include "locator/remembered_location.h"
 #include "platform/platform.h"
@@ -32,20 +33,7 @@ namespace {
 // More than any remembered location needs; the launcher reads one line.
 constexpr DWORD kMostKept = 65536;
 
-class Handle {
- public:
-  explicit Handle(MSIHANDLE handle = 0) : handle_(handle) {}
-  ~Handle() {
-    if (handle_ != 0) ::MsiCloseHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  MSIHANDLE Get() const { return handle_; }
-  MSIHANDLE* Out() { return &handle_; }
-
- private:
-  MSIHANDLE handle_;
-};
+using Handle = installer::MsiHandle;
 
 std::wstring Property(MSIHANDLE install, const wchar_t* name) {
   wchar_t none[1] = L"";

@@ -5,11 +5,13 @@
 // the content of the shipped disc image as drive E:.
 #include <windows.h>
 #include <msi.h>
+#include <msiquery.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <string>
 
+#include "app/installer/msi_handle.h"
 #include "tests/win32/launcher_fixture.h"
 #include "tests/win32/support.h"
 
@@ -185,14 +187,11 @@ class Installed : public LauncherFixture {
 };
 
 // Started from a folder that is no disc, the package remembers nothing:
-// here a download folder that looks like one, its marker hidden and none
-// in its INSTALL folder.
+// here a download folder that looks like one, with the product's own
+// KX31.ZIP beside its INSTALL folder but no viewer.
 TEST_F(Installed, FromElsewhereItAsksOnceAndGoesWithoutATrace) {
   const std::wstring package = CopyOfPackage(L"Downloads\\INSTALL");
-  const std::wstring marker = DiscOfPackage(package) + L"\\KX31.TXT";
-  ::SetFileAttributesW(marker.c_str(), FILE_ATTRIBUTE_NORMAL);
-  WriteBytes(marker, "");
-  ::SetFileAttributesW(marker.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  WriteBytes(DiscOfPackage(package) + L"\\KX31.ZIP", "");
   ASSERT_EQ(Msiexec(L"/i \"" + package + L"\" /qn"), 0u);
   EXPECT_FALSE(Exists(cacheFile));
   EXPECT_EQ(ReadBytes(launcher), ReadBytes(EnvironmentPath(L"LAUNCHER")));
@@ -218,7 +217,8 @@ TEST_F(Installed, FromElsewhereItAsksOnceAndGoesWithoutATrace) {
 
 // What AutoPlay offers: the disc's package, where the user watches. The
 // install remembers the disc and starts the launcher, which asks nothing;
-// the disc's package run again installs nothing and starts it again.
+// the disc's package run again installs nothing and starts it again
+// (NOSTART=0 is no NOSTART).
 TEST_F(Installed, FromTheDiscTheInstallStartsTheViewerAndSoDoesTheDiscAgain) {
   ASSERT_EQ(Msiexec(L"/i " + kPackage), 0u);
   ExpectViewerStartedFrom(L"E:\\");
@@ -229,7 +229,7 @@ TEST_F(Installed, FromTheDiscTheInstallStartsTheViewerAndSoDoesTheDiscAgain) {
       << "the launcher the install started did not end";
 
   ForgetViewerStart();
-  ASSERT_EQ(Msiexec(L"/i " + kPackage), 0u);
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" NOSTART=0"), 0u);
   ExpectViewerStartedFrom(L"E:\\");
   EXPECT_TRUE(WaitFor([] { return !LauncherOrViewerRunning(); }));
   EXPECT_EQ(InstalledProduct(), product);
@@ -255,13 +255,19 @@ TEST_F(Installed, PresetLocationSparesTheQuestion) {
 }
 
 // DISCPATH wins over the disc the package was started from; and NOSTART=1
-// starts nothing, though the user watches.
-TEST_F(Installed, PresetLocationWinsOverTheSourceDisc) {
+// starts nothing, though the user watches. The disc's package run again
+// and a repair keep what the administrator chose.
+TEST_F(Installed, PresetLocationWinsOverTheSourceDiscAndStays) {
   ASSERT_EQ(
       Msiexec(L"/i " + kPackage + L" DISCPATH=\\\\server\\kx31 NOSTART=1"),
       0u);
-  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=\\\\server\\kx31\\\r\n");
+  const std::string preset = "CDROM=\\\\server\\kx31\\\r\n";
+  EXPECT_EQ(ReadBytes(cacheFile), preset);
   EXPECT_FALSE(LauncherOrViewerRunning() || Exists(record));
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" /qn"), 0u);
+  EXPECT_EQ(ReadBytes(cacheFile), preset) << "the disc inserted again";
+  ASSERT_EQ(Msiexec(L"/i " + kPackage + L" REINSTALL=ALL DISCPATH=E: /qn"), 0u);
+  EXPECT_EQ(ReadBytes(cacheFile), preset) << "a repair";
 }
 
 // For every user: Program Files, and the uninstall finds it there. Wine has
@@ -279,15 +285,84 @@ TEST_F(Installed, PerMachineGoesToProgramFilesAndLeavesFromThere) {
   ExpectNothingOfOursLeft();
 }
 
-// A path the code page cannot hold, and one that is no path at all.
-TEST_F(Installed, PresetTheLauncherCouldNotReadBackInstallsNothing) {
-  for (const std::wstring discPath : {L"E:\\\u03A9", L"E:\\a|b"}) {
+// A preset is taken only where the launcher reads it back as the very
+// path given: one with a comma goes in quoted; a path the code page cannot
+// hold, one that is no path or no full path, or one with a blank at an end
+// or a line break is refused, and nothing is installed.
+TEST_F(Installed, PresetIsTakenOnlyAsTheLauncherReadsItBack) {
+  for (const std::wstring discPath :
+       {L"E:\\\u03A9", L"E:\\a|b", L"kx31", L"E:kx31", L"\\kx31",
+        L" E:\\kx31", L"E:\\kx31 ", L"E:\\a\nb", L"E:\\a\rb"}) {
     EXPECT_EQ(Msiexec(L"/i " + kPackage + L" DISCPATH=\"" + discPath +
                       L"\" /qn"),
               kInstallFailure)
         << testing::PrintToString(discPath);
     ExpectNothingOfOursLeft();
   }
+  ASSERT_EQ(Msiexec(L"/i " + kPackage +
+                    L" DISCPATH=\"\\\\server\\Atlas, 1998\" /qn"),
+            0u);
+  EXPECT_EQ(ReadBytes(cacheFile), "\"CDROM=\\\\server\\Atlas, 1998\\\"\r\n");
+}
+
+// A copy of a package whose installation fails at its end when FAILLATE
+// is set, by a step handed data that names nothing to write: the setup
+// DLL's own entry, which must say so and fail, not crash.
+std::wstring FailingCopyOf(const std::wstring& package,
+                           const std::wstring& folder) {
+  const std::wstring copy = CopyOfPackage(folder, package);
+  ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+  installer::MsiHandle database;
+  EXPECT_EQ(::MsiOpenDatabaseW(copy.c_str(), MSIDBOPEN_TRANSACT, database.Out()),
+            static_cast<UINT>(ERROR_SUCCESS));
+  for (const wchar_t* query :
+       {L"INSERT INTO `CustomAction` (`Action`,`Type`,`Source`,`Target`) "
+        L"VALUES ('SetFailLate',51,'FailLate','[INSTALLFOLDER]|K|zz')",
+        L"INSERT INTO `CustomAction` (`Action`,`Type`,`Source`,`Target`) "
+        L"VALUES ('FailLate',3073,'SetupActions','WriteLocation')",
+        L"INSERT INTO `InstallExecuteSequence` (`Action`,`Condition`,"
+        L"`Sequence`) VALUES ('SetFailLate','FAILLATE',6500)",
+        L"INSERT INTO `InstallExecuteSequence` (`Action`,`Condition`,"
+        L"`Sequence`) VALUES ('FailLate','FAILLATE',6501)"}) {
+    installer::MsiHandle view;
+    EXPECT_EQ(::MsiDatabaseOpenViewW(database.Get(), query, view.Out()),
+              static_cast<UINT>(ERROR_SUCCESS));
+    EXPECT_EQ(::MsiViewExecute(view.Get(), 0), static_cast<UINT>(ERROR_SUCCESS))
+        << testing::PrintToString(std::wstring(query));
+  }
+  EXPECT_EQ(::MsiDatabaseCommit(database.Get()),
+            static_cast<UINT>(ERROR_SUCCESS));
+  return copy;
+}
+
+// An installation that fails after the location was written leaves the
+// file as it was: none after a first install, the older version's after
+// an upgrade that was to write a preset.
+TEST_F(Installed, FailedInstallLeavesTheLocationAsItWas) {
+  const std::wstring failing = FailingCopyOf(kPackage, L"Failing");
+  const std::wstring log = DiscOfPackage(failing) + L"\\install.log";
+  EXPECT_EQ(Msiexec(L"/i \"" + failing + L"\" DISCPATH=E: FAILLATE=1 /qn "
+                    L"/l*v \"" + log + L"\""),
+            kInstallFailure);
+  EXPECT_FALSE(Exists(cacheFile)) << ReadBytes(cacheFile);
+  EXPECT_NE(ReadBytes(log).find("WriteLocation: no placement in its data"),
+            std::string::npos)
+      << "the step did not say why it failed";
+  ExpectNothingOfOursLeft();
+
+  ASSERT_EQ(Msiexec(L"/i \"" + CopyOfPackage(L"Downloads") + L"\" /qn"), 0u);
+  AnswerTheFirstRunWithE();
+  const std::wstring next =
+      FailingCopyOf(EnvironmentPath(L"NEXT_MSI"), L"FailingNext");
+  EXPECT_EQ(Msiexec(L"/i \"" + next +
+                    L"\" DISCPATH=\\\\server\\kx31 FAILLATE=1 /qn"),
+            kInstallFailure);
+  EXPECT_EQ(ReadBytes(cacheFile), "CDROM=E:\\\r\n");
+  // Wine removes the older version before the newer one is installed and
+  // puts no file back when that fails: nothing of it stays for the next row.
+  const std::wstring product = InstalledProduct();
+  if (!product.empty()) Msiexec(L"/x " + product + L" /qn");
+  RemoveTree(folder);
 }
 
 // The older version's location wins over the disc the newer package is
