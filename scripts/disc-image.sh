@@ -3,12 +3,15 @@
 # the launcher's installer in INSTALL\ and an AUTORUN.INF that offers it.
 #
 #   scripts/disc-image.sh [--msi FILE] [--label TEXT] [--epoch SECONDS]
-#                         [--replace] DISC_FOLDER OUT.iso
+#                         [--replace] [--] DISC_FOLDER OUT.iso
 #
+# Any folder and file name will do for DISC_FOLDER and OUT.iso: blanks,
+# quotes, letters beyond ASCII, a leading "-" (after "--").
 # The folder is checked first: it must hold the marker (a file KX31.*, in
 # the folder or in its INSTALL folder), the viewer IVIEWP32.EXE and the
 # viewer's data folder B2020\IVT, and every name must be one that the
-# image's Joliet names carry and that Windows tells apart. The installer
+# image's Joliet names carry and that Windows can open and tell apart
+# (scripts/disc_names.py says which, naming the file). The installer
 # (--msi, by default the mingw32 build's launcher.msi) goes in as
 # INSTALL\LAUNCHER.MSI, its icon as INSTALL\LAUNCHER.ICO. A file of the
 # publisher's own under one of these names, or AUTORUN.INF, is never
@@ -26,7 +29,7 @@ icon=$source_dir/app/launcher.ico
 label=KX31 epoch=${SOURCE_DATE_EPOCH:-0} replace=no
 
 usage() {
-  echo "usage: $0 [--msi FILE] [--label TEXT] [--epoch SECONDS] [--replace] DISC_FOLDER OUT.iso" >&2
+  echo "usage: $0 [--msi FILE] [--label TEXT] [--epoch SECONDS] [--replace] [--] DISC_FOLDER OUT.iso" >&2
   exit 2
 }
 refuse() { echo "disc-image: $*; no image written" >&2; exit 1; }
@@ -39,6 +42,7 @@ while [ $# -gt 0 ]; do
     --label) label=$2; shift ;;
     --epoch) epoch=$2; shift ;;
     --replace) replace=yes ;;
+    --) shift; break ;;
     -*) usage ;;
     *) break ;;
   esac
@@ -46,6 +50,9 @@ while [ $# -gt 0 ]; do
 done
 [ $# = 2 ] || usage
 disc=${1%/} out=$2
+# A path that starts with "-" would be taken for an option by the tools.
+case $disc in -*) disc=./$disc ;; esac
+case $out in -*) out=./$out ;; esac
 [ -d "$disc" ] || refuse "$disc is not a folder"
 [ -f "$msi" ] || refuse "no installer at $msi (build the mingw32 preset, or give --msi)"
 # The latest date ISO 9660 writes in a file's record: 2155-12-31 23:59:59.
@@ -56,56 +63,33 @@ latest=5869583999
 [[ $label =~ ^[A-Z0-9_]{1,16}$ ]] ||
   refuse "--label \"$label\" is not a disc label: 1 to 16 of the characters A-Z 0-9 _"
 # The image never lands among the publisher's files.
-disc_real=$(realpath -e "$disc") out_real=$(realpath -m "$out")
+disc_real=$(realpath -e -- "$disc") out_real=$(realpath -m -- "$out")
 case $out_real/ in "$disc_real"/*) refuse "$out is inside $disc, which the image is made of" ;; esac
-[ "$out_real" != "$(realpath -e "$msi")" ] || refuse "$out is the installer the image carries"
+[ "$out_real" != "$(realpath -e -- "$msi")" ] || refuse "$out is the installer the image carries"
 [ ! -d "$out" ] || refuse "$out is a folder, not an image file"
 [ -d "$(dirname "$out_real")" ] || refuse "$(dirname "$out") is no folder to write $out in"
 
 # Names as Windows matches them: in any letter case.
-entries() {  # entries FOLDER TYPE NAME: what FOLDER holds under NAME
+entries() {  # entries FOLDER TYPE NAME: what FOLDER holds under NAME, a line each
   find "$1" -mindepth 1 -maxdepth 1 -type "$2" -iname "$3" 2>/dev/null
 }
-[ -n "$(entries "$disc" f 'KX31.*')$(entries "$disc" f KX31)" ] ||
-  [ -n "$(for d in $(entries "$disc" d INSTALL); do entries "$d" f 'KX31.*'; entries "$d" f KX31; done)" ] ||
-  refuse "no marker: $disc holds no file KX31.*, nor does its INSTALL folder"
-[ -n "$(entries "$disc" f IVIEWP32.EXE)" ] || refuse "no viewer: $disc holds no IVIEWP32.EXE"
-[ -n "$(for d in $(entries "$disc" d B2020); do entries "$d" d IVT; done)" ] ||
-  refuse "no viewer data: $disc holds no folder B2020\\IVT"
-
-# Joliet carries names of up to 64 characters, without * / : ; ? \ or
-# control characters, in Unicode's basic plane; Windows sees two names that
-# differ only in letter case as one.
-check_names() {
-  python3 - "$disc" <<'EOF'
-import os, sys
-root = sys.argv[1]
-bad = []
-for folder, dirs, files in os.walk(root):
-    names = dirs + files
-    seen = {}
-    for name in names:
-        shown = os.path.relpath(os.path.join(folder, name), root)
-        try:
-            text = os.fsencode(name).decode('utf-8')
-        except UnicodeDecodeError:
-            bad.append(f"{shown!r}: not UTF-8"); continue
-        if len(text) > 64:
-            bad.append(f"{shown}: {len(text)} characters, over 64")
-        if any(c in '*/:;?\\' or ord(c) < 32 or ord(c) > 0xFFFF for c in text):
-            bad.append(f"{shown}: a character Joliet names cannot hold")
-        key = text.casefold()
-        if key in seen:
-            bad.append(f"{shown}: Windows cannot tell it from {seen[key]}")
-        seen[key] = shown
-        if os.path.islink(os.path.join(folder, name)):
-            bad.append(f"{shown}: a symbolic link")
-for line in bad:
-    print(line)
-sys.exit(1 if bad else 0)
-EOF
+holds() {  # holds FOLDER TYPE NAME: whether FOLDER holds something under NAME
+  [ -n "$(entries "$1" "$2" "$3" | head -n1)" ]
 }
-names=$(check_names) || refuse "names the image cannot carry:
+holds_marker() { holds "$1" f 'KX31.*' || holds "$1" f KX31; }
+in_each() {  # in_each FOLDER NAME TEST...: whether TEST holds in a folder NAME of FOLDER
+  local folder=$1 name=$2 sub; shift 2
+  while IFS= read -r sub; do "$@" "$sub" && return 0; done < <(entries "$folder" d "$name")
+  return 1
+}
+holds_data() { holds "$1" d IVT; }
+holds_marker "$disc" || in_each "$disc" INSTALL holds_marker ||
+  refuse "no marker: $disc holds no file KX31.*, nor does its INSTALL folder"
+holds "$disc" f IVIEWP32.EXE || refuse "no viewer: $disc holds no IVIEWP32.EXE"
+in_each "$disc" B2020 holds_data || refuse "no viewer data: $disc holds no folder B2020\\IVT"
+
+names=$(python3 "$source_dir/scripts/disc_names.py" "$disc") ||
+  refuse "names the image cannot carry:
 $names"
 
 # What the image adds must not silently replace the publisher's own files.
@@ -117,10 +101,10 @@ exclude=()
 for name in "${added[@]}"; do
   folder=$disc; [ "${name%/*}" = "$name" ] || folder=$disc/${name%/*}
   [ -d "$folder" ] || continue
-  for existing in $(entries "$folder" f "${name##*/}"); do
+  while IFS= read -r existing; do
     [ $replace = yes ] || refuse "$existing is there already: give --replace to put the setup's own in its place"
     exclude+=(-m "$existing")
-  done
+  done < <(entries "$folder" f "${name##*/}")
 done
 
 # The autorun offer names the product as its installer does.
@@ -144,11 +128,13 @@ cp "$icon" "$work/LAUNCHER.ICO"
 # earliest date of a DOS or disc file system stands in for it.
 [ "$epoch" != 0 ] || epoch=315532800
 date=$(date -u -d "@$epoch" +%Y%m%d%H%M%S00)
+# A graft point's source path carries "=" and "\\" escaped.
+graft() { local path=${1//\\/\\\\}; printf '%s' "${path//=/\\=}"; }
 SOURCE_DATE_EPOCH=$epoch xorriso -as mkisofs -quiet -J -V "$label" 2>"$work/xorriso.log" \
   --modification-date="$date" --set_all_file_dates "$date" \
   "${exclude[@]}" -graft-points -o "$work/image.iso" \
-  /="$disc" /AUTORUN.INF="$work/AUTORUN.INF" \
-  "/${added[1]}=$work/LAUNCHER.MSI" "/${added[2]}=$work/LAUNCHER.ICO" ||
+  /="$(graft "$disc")" /AUTORUN.INF="$(graft "$work/AUTORUN.INF")" \
+  "/${added[1]}=$(graft "$work/LAUNCHER.MSI")" "/${added[2]}=$(graft "$work/LAUNCHER.ICO")" ||
   { cat "$work/xorriso.log" >&2; refuse "xorriso failed"; }
-mv "$work/image.iso" "$out"
+mv -- "$work/image.iso" "$out"
 echo "$out"

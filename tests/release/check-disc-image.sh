@@ -3,13 +3,15 @@
 # - a good folder gives an image with the installer in INSTALL\ and an
 #   AUTORUN.INF that offers it, the same bytes every time;
 # - a folder without the marker, the viewer or its data, or with a name the
-#   image cannot carry, is refused with a message naming the fault, and so
+#   image cannot carry or Windows cannot open, is refused with a message
+#   naming the fault and the file, and so
 #   is a publisher's own AUTORUN.INF unless --replace is given; a refusal
 #   writes no image;
 # - the label is carried as given, as the volume name and in AUTORUN.INF,
 #   or refused with the rule: no option adds a line to AUTORUN.INF; an
 #   epoch the image cannot date is refused; no output path puts the image
-#   among the publisher's files or over the installer.
+#   among the publisher's files or over the installer; any folder or image
+#   name is taken.
 #   check-disc-image.sh DEMO_DISC_FOLDER LAUNCHER_MSI
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -21,7 +23,7 @@ trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 cd "$work"
 
 fresh() {  # fresh NAME: a writable copy of the demo disc
-  cp -r "$disc" "$1" && chmod -R u+w "$1"
+  cp -r -- "$disc" "$1" && chmod -R u+w -- "$1"
 }
 fresh good
 image good one.iso >/dev/null || fail "the demo disc was refused"
@@ -59,6 +61,22 @@ fresh long-name && touch "long-name/$(printf 'x%.0s' {1..65}).txt"
 refused 'over 64' long-name
 fresh same-name && touch same-name/B2020/Notes same-name/B2020/NOTES
 refused 'cannot tell it from' same-name
+# Names Windows cannot open: each refused, the file named.
+for name in 'ROADS.IVT ' 'ROADS.' 'a<b' 'a>b' 'a"b' 'a|b' CON nul.txt Com1.dat LPT9 aux.tar.gz; do
+  fresh windows-name && touch "windows-name/B2020/IVT/$name"
+  refused "B2020/IVT/$name: " windows-name
+  rm -rf windows-name
+done
+
+# Any folder or image name: blanks, quotes, letters beyond ASCII, "=", a
+# leading "-".
+odd='-My "Disc", é=1'
+fresh "$odd"
+image -- "$odd" "-Image é.iso" >/dev/null || fail "the folder \"$odd\" was refused"
+rm -rf content && xorriso -osirrox on -indev "./-Image é.iso" -extract / content 2>/dev/null
+cmp -s content/INSTALL/LAUNCHER.MSI "$msi" && cmp -s content/KX31.TXT "./$odd/KX31.TXT" ||
+  fail "the image of \"$odd\" does not carry the disc and the installer"
+echo "accepted: a folder named \"$odd\", imaged as \"-Image é.iso\""
 fresh own-autorun && printf '[autorun]\r\nopen=OWN.EXE\r\n' >own-autorun/autorun.inf
 refused 'is there already' own-autorun
 image --replace own-autorun out.iso >/dev/null || fail "--replace was not taken"
