@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/wide_text.h"
 #include "locator/remembered_location.h"
 #include "platform/fake/fake_platform.h"
 
@@ -17,19 +18,11 @@ using platform::fake::FakePlatform;
 const std::wstring kCacheFile = L"C:\\LAUNCH\\KX31.INI";
 const char kOldFile[] = "CDROM=Q:\\OLD\\\r\n";
 
-std::wstring Path(const std::uint8_t* data, std::size_t size) {
-  std::wstring text;
-  for (std::size_t i = 0; i + 1 < size; i += 2) {
-    text += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-  }
-  return text;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  const std::wstring path = Path(data, size);
+  const std::wstring path = WideText(data, size);
   FakePlatform os;
   platform::ScopedPlatform use(os);
   os.AddFile(kCacheFile, kOldFile, platform::fake::kHidden);

@@ -82,20 +82,20 @@ std::wstring Describe(const platform::Failure& failure) {
 // writes why to the installer's log and returns its failure.
 template <typename Step>
 UINT Guarded(MSIHANDLE install, const wchar_t* name, Step step) noexcept {
-  std::wstring why;
   try {
-    return step();
-  } catch (const platform::Failure& failure) {
-    why = Describe(failure);
-  } catch (const std::exception& failure) {
-    const std::string what = failure.what();
-    why.assign(what.begin(), what.end());
+    try {
+      return step();
+    } catch (const platform::Failure& failure) {
+      Log(install, std::wstring(name) + L" failed: " + Describe(failure));
+    } catch (const std::exception& failure) {
+      const std::string what = failure.what();
+      Log(install, std::wstring(name) + L" failed: " +
+                       std::wstring(what.begin(), what.end()));
+    } catch (...) {
+      Log(install, std::wstring(name) + L" failed.");
+    }
   } catch (...) {
-    why = L"an unknown failure";
-  }
-  try {
-    Log(install, std::wstring(name) + L" failed: " + why);
-  } catch (...) {
+    // Without memory to say why, the step's result still tells.
   }
   return ERROR_INSTALL_FAILURE;
 }
