@@ -291,8 +291,8 @@ TEST_F(Installed, PerMachineGoesToProgramFilesAndLeavesFromThere) {
 // or a line break is refused, and nothing is installed.
 TEST_F(Installed, PresetIsTakenOnlyAsTheLauncherReadsItBack) {
   for (const std::wstring discPath :
-       {L"E:\\\u03A9", L"E:\\a|b", L"kx31", L"E:kx31", L"\\kx31",
-        L" E:\\kx31", L"E:\\kx31 ", L"E:\\a\nb", L"E:\\a\rb"}) {
+       {L"E:\\\u03A9", L"E:\\a|b", L"kx31", L"E:kx31", L" E:\\kx31",
+        L"E:\\kx31 ", L"E:\\a\r\nb"}) {
     EXPECT_EQ(Msiexec(L"/i " + kPackage + L" DISCPATH=\"" + discPath +
                       L"\" /qn"),
               kInstallFailure)
