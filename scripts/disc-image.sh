@@ -2,8 +2,14 @@
 # Makes the disc image a publisher masters: the product's disc folder, with
 # the launcher's installer in INSTALL\ and an AUTORUN.INF that offers it.
 #
-#   scripts/disc-image.sh [--msi FILE] [--label TEXT] [--epoch SECONDS]
-#                         [--replace] [--] DISC_FOLDER OUT.iso
+#   scripts/disc-image.sh [--msi FILE | --unsigned] [--label TEXT]
+#                         [--epoch SECONDS] [--replace] [--] DISC_FOLDER OUT.iso
+#
+# The installer is the release's: launcher.msi in the zip scripts/release.sh
+# made (build/release/disc-launcher-VERSION.zip), or --msi FILE. It must be
+# signed: an unsigned package goes on a disc only with --unsigned, which
+# also takes the mingw32 build's own launcher.msi when no --msi is given.
+# The command says which package it put on the disc, and who signed it.
 #
 # Any folder and file name will do for DISC_FOLDER and OUT.iso: blanks,
 # quotes, letters beyond ASCII, a leading "-" (after "--").
@@ -11,34 +17,37 @@
 # the folder or in its INSTALL folder), the viewer IVIEWP32.EXE and the
 # viewer's data folder B2020\IVT, and every name must be one that the
 # image's Joliet names carry and that Windows can open and tell apart
-# (scripts/disc_names.py says which, naming the file). The installer
-# (--msi, by default the mingw32 build's launcher.msi) goes in as
-# INSTALL\LAUNCHER.MSI, its icon as INSTALL\LAUNCHER.ICO. A file of the
-# publisher's own under one of these names, or AUTORUN.INF, is never
+# (scripts/disc_names.py says which, naming the file). The installer goes
+# in as INSTALL\LAUNCHER.MSI, its icon as INSTALL\LAUNCHER.ICO. A file of
+# the publisher's own under one of these names, or AUTORUN.INF, is never
 # overwritten unless --replace is given. The image is ISO 9660 with Joliet
-# names; every date in it is --epoch (by default SOURCE_DATE_EPOCH, or
-# 1980-01-01), so the same folder gives the same bytes. --label (by default
-# KX31) is the disc's volume name and AUTORUN.INF's label, as given: 1 to
-# 16 of A-Z, 0-9 and _, what both carry unchanged. The image goes nowhere
-# inside DISC_FOLDER, nor over the installer: the publisher's files are
-# never changed. On any refusal nothing is written.
+# names and Rock Ridge ones, every folder 0755 and every file 0644 there,
+# whoever made it; its publisher is the package's, its application the
+# product and version. Every date in it is --epoch (by default
+# SOURCE_DATE_EPOCH, else the build's date), so the same folder gives the
+# same bytes. --label (by default KX31) is the disc's volume name and
+# AUTORUN.INF's label, as given: 1 to 16 of A-Z, 0-9 and _, what both
+# carry unchanged. The image's SHA-256 goes into SHA256SUMS beside it (a
+# line of another file there stays). The image goes nowhere inside
+# DISC_FOLDER, nor over the installer: the publisher's files are never
+# changed. On any refusal nothing is written.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-msi=$source_dir/build/mingw32/app/installer/launcher.msi
-icon=$source_dir/app/launcher.ico
-label=KX31 epoch=${SOURCE_DATE_EPOCH:-0} replace=no
+manifest=$source_dir/build/mingw32/release.manifest
+built() { [ -r "$manifest" ] && sed -n "s/^$1=//p" "$manifest"; }
+msi= unsigned=no label=KX31 epoch=${SOURCE_DATE_EPOCH:-$(built epoch || true)} replace=no
 
-usage() {
-  echo "usage: $0 [--msi FILE] [--label TEXT] [--epoch SECONDS] [--replace] [--] DISC_FOLDER OUT.iso" >&2
-  exit 2
-}
+usage_text="usage: $0 [--msi FILE | --unsigned] [--label TEXT] [--epoch SECONDS] [--replace] [--] DISC_FOLDER OUT.iso"
+usage() { echo "$usage_text" >&2; exit 2; }
 refuse() { echo "disc-image: $*; no image written" >&2; exit 1; }
 while [ $# -gt 0 ]; do
   case $1 in
     --msi|--label|--epoch) [ $# -ge 2 ] || usage ;;
   esac
   case $1 in
+    --help|-h) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; echo "$usage_text"; exit 0 ;;
     --msi) msi=$2; shift ;;
+    --unsigned) unsigned=yes ;;
     --label) label=$2; shift ;;
     --epoch) epoch=$2; shift ;;
     --replace) replace=yes ;;
@@ -53,8 +62,38 @@ disc=${1%/} out=$2
 # A path that starts with "-" would be taken for an option by the tools.
 case $disc in -*) disc=./$disc ;; esac
 case $out in -*) out=./$out ;; esac
+case $msi in -*) msi=./$msi ;; esac
+[ -n "$epoch" ] || epoch=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The package: the one given, or the release's, or with --unsigned the
+# build's own.
+if [ -z "$msi" ]; then
+  version=$(built version || true)
+  release=$source_dir/build/release/disc-launcher-$version.zip
+  if [ -n "$version" ] && [ -f "$release" ]; then
+    unzip -p "$release" launcher.msi >"$work/release.msi" ||
+      refuse "$release holds no launcher.msi"
+    msi=$work/release.msi shown=$release
+  elif [ $unsigned = yes ]; then
+    msi=$(built msi || true)
+  else
+    refuse "no release to take the installer from: make one with scripts/release.sh, give --msi FILE, or --unsigned for the build's unsigned one"
+  fi
+fi
+[ -f "$msi" ] || refuse "no installer at ${msi:-build/mingw32} (build the mingw32 preset, or give --msi)"
+shown=${shown:-$msi}
+verified=$(osslsigncode verify -in "$msi" 2>&1 || true)
+signer=$(sed -n '/^Signer.s certificate:/,/Subject:/s/^.*Subject: *//p' <<<"$verified" | head -n1)
+if grep -q 'has no signature' <<<"$verified"; then
+  [ $unsigned = yes ] ||
+    refuse "$shown is not signed: sign the release (scripts/release.sh --cert), or give --unsigned to put an unsigned installer on the disc"
+  echo "disc-image: the installer is $shown, unsigned" >&2
+else
+  echo "disc-image: the installer is $shown, signed by ${signer:-a signer osslsigncode does not name}" >&2
+fi
 [ -d "$disc" ] || refuse "$disc is not a folder"
-[ -f "$msi" ] || refuse "no installer at $msi (build the mingw32 preset, or give --msi)"
 # The latest date ISO 9660 writes in a file's record: 2155-12-31 23:59:59.
 latest=5869583999
 [[ $epoch =~ ^[0-9]{1,10}$ ]] && [ "$epoch" -le $latest ] ||
@@ -107,22 +146,24 @@ for name in "${added[@]}"; do
   done < <(entries "$folder" f "${name##*/}")
 done
 
-# The autorun offer names the product as its installer does.
-product=$(msiinfo export "$msi" Property 2>/dev/null | tr -d '\r' |
-  sed -n 's/^ProductName\t//p') || refuse "$msi is not a Windows Installer package"
+# The autorun offer and the image name the product and its publisher as
+# its installer does.
+property() {
+  msiinfo export "$msi" Property 2>/dev/null | tr -d '\r' | sed -n "s/^$1\t//p"
+}
+product=$(property ProductName) || refuse "$msi is not a Windows Installer package"
 [ -n "$product" ] || refuse "$msi names no product"
+publisher=$(property Manufacturer) product_version=$(property ProductVersion)
 # Windows reads AUTORUN.INF in the ANSI code page, a line at a time.
-[ -z "$(printf '%s' "$product" | LC_ALL=C tr -d ' -~')" ] ||
-  refuse "$msi names its product \"$product\": AUTORUN.INF takes printable ASCII only"
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+[ -z "$(printf '%s' "$product$publisher" | LC_ALL=C tr -d ' -~')" ] ||
+  refuse "$msi names its product \"$product\" or publisher \"$publisher\": AUTORUN.INF and the image take printable ASCII only"
 # Windows reads AUTORUN.INF in the ANSI code page, with CR LF line ends.
 printf '%s\r\n' '[autorun]' 'shellexecute=INSTALL\LAUNCHER.MSI' \
   'icon=INSTALL\LAUNCHER.ICO' "label=$label" \
   "action=Install the $product" >"$work/AUTORUN.INF"
 cp "$msi" "$work/LAUNCHER.MSI"
-cp "$icon" "$work/LAUNCHER.ICO"
+msiinfo extract "$msi" Icon.launcher.ico >"$work/LAUNCHER.ICO" ||
+  refuse "$msi holds no icon launcher.ico"
 
 # xorriso takes a date of 0 for "none given" and would use today's; the
 # earliest date of a DOS or disc file system stands in for it.
@@ -130,11 +171,19 @@ cp "$icon" "$work/LAUNCHER.ICO"
 date=$(date -u -d "@$epoch" +%Y%m%d%H%M%S00)
 # A graft point's source path carries "=" and "\\" escaped.
 graft() { local path=${1//\\/\\\\}; printf '%s' "${path//=/\\=}"; }
-SOURCE_DATE_EPOCH=$epoch xorriso -as mkisofs -quiet -J -V "$label" 2>"$work/xorriso.log" \
+SOURCE_DATE_EPOCH=$epoch xorriso -as mkisofs -quiet -J -R -V "$label" 2>"$work/xorriso.log" \
+  -uid 0 -gid 0 -dir-mode 0755 -file-mode 0644 \
+  -publisher "$publisher" -A "$product $product_version" \
   --modification-date="$date" --set_all_file_dates "$date" \
   "${exclude[@]}" -graft-points -o "$work/image.iso" \
   /="$(graft "$disc")" /AUTORUN.INF="$(graft "$work/AUTORUN.INF")" \
   "/${added[1]}=$(graft "$work/LAUNCHER.MSI")" "/${added[2]}=$(graft "$work/LAUNCHER.ICO")" ||
   { cat "$work/xorriso.log" >&2; refuse "xorriso failed"; }
+chmod 644 "$work/image.iso"
 mv -- "$work/image.iso" "$out"
+# The image's line in SHA256SUMS beside it, any line for another file kept.
+sums=$(dirname -- "$out")/SHA256SUMS image_name=$(basename -- "$out")
+{ [ ! -f "$sums" ] || awk -v name="$image_name" 'substr($0, 67) != name' "$sums"
+  (cd "$(dirname -- "$out")" && sha256sum -- "$image_name"); } >"$work/SHA256SUMS"
+cat "$work/SHA256SUMS" >"$sums"
 echo "$out"

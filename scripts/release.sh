@@ -1,54 +1,77 @@
 #!/usr/bin/env bash
 # Makes the release a publisher ships: build/release/disc-launcher-VERSION.zip
 # with launcher.exe (the shipped 32-bit build), its installer launcher.msi,
-# PUBLISHERS.TXT and SHA256SUMS.
+# PUBLISHERS.TXT and SHA256SUMS; with --disc, also the disc image
+# build/release/disc-launcher-VERSION.iso (scripts/disc-image.sh) made from
+# that folder with the release's own launcher.msi, signed when the release
+# is, and build/release/SHA256SUMS with its sum.
 #
 #   scripts/release.sh [--cert FILE.p12 [--password-file FILE]]
-#                      [--timestamp URL] [--no-build]
+#                      [--timestamp URL] [--disc FOLDER [--label TEXT]]
+#                      [--no-build]
 #
 # With --cert, launcher.exe is signed (Authenticode, SHA-256) with the
 # certificate and key in the PKCS#12 file, the installer is made again
 # around the signed launcher and its signed setup DLL and is signed itself,
-# before the sums are made; every signature is verified. Its password comes from --password-file or from the
-# environment variable RELEASE_CERT_PASSWORD, never from the command line.
-# --timestamp has a time-stamp server countersign it, so that the signature
-# outlives the certificate. The version is the CMake project's version. A
-# failed release leaves no zip behind.
+# before the sums are made; every signature is verified. Its password
+# comes from --password-file or from the environment variable
+# RELEASE_CERT_PASSWORD, never from the command line. --timestamp has a
+# time-stamp server countersign it, so that the signature outlives the
+# certificate. The version, names and date are the build's
+# (cmake/product.cmake), read from the manifest the build writes.
+#
+# The release is made aside and moved into place only when whole and
+# verified: whatever the outcome, nothing of an earlier run stays under
+# the names a successful run writes.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build=$source_dir/build/mingw32
 out=$source_dir/build/release
-cert= password_file= timestamp= no_build=no
+cert= password_file= timestamp= disc= label= no_build=no
 
 die() { echo "release: $*" >&2; exit 1; }
+usage() {
+  die "usage: $0 [--cert FILE.p12 [--password-file FILE]] [--timestamp URL] [--disc FOLDER [--label TEXT]] [--no-build]"
+}
 while [ $# -gt 0 ]; do
   case $1 in
-    --cert) cert=$(realpath "$2"); shift ;;
-    --password-file) password_file=$(realpath "$2"); shift ;;
+    --cert|--password-file|--timestamp|--disc|--label) [ $# -ge 2 ] || usage ;;
+  esac
+  case $1 in
+    --cert) cert=$(realpath -m -- "$2"); shift ;;
+    --password-file) password_file=$(realpath -m -- "$2"); shift ;;
     --timestamp) timestamp=$2; shift ;;
+    --disc) disc=$(realpath -m -- "$2"); shift ;;
+    --label) label=$2; shift ;;
     --no-build) no_build=yes ;;
-    *) die "usage: $0 [--cert FILE.p12 [--password-file FILE]] [--timestamp URL] [--no-build]" ;;
+    *) usage ;;
   esac
   shift
 done
 cd "$source_dir"
+[ -z "$cert" ] || [ -e "$cert" ] || die "no such file: $cert"
+[ -z "$password_file" ] || [ -e "$password_file" ] || die "no such file: $password_file"
+[ -z "$disc" ] || [ -d "$disc" ] || die "no such folder: $disc"
 
 if [ $no_build = no ]; then
   ./scripts/install-deps.sh
   cmake --preset mingw32 >/dev/null
   cmake --build --preset mingw32 --target launcher launcher_msi -j"$(nproc)" >/dev/null
 fi
-cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
-version=$(cached CMAKE_PROJECT_VERSION)
-[ -n "$version" ] || die "no project version in $build/CMakeCache.txt"
-zip_name=disc-launcher-$version.zip
+manifest=$build/release.manifest
+[ -r "$manifest" ] || die "no build to release: $manifest is missing (build the mingw32 preset)"
+built() { sed -n "s/^$1=//p" "$manifest"; }
+version=$(built version)
+[ -n "$version" ] || die "$manifest names no version"
+name=disc-launcher-$version
 
 mkdir -p "$out"
+rm -f "$out/$name.zip" "$out/$name.iso" "$out/SHA256SUMS"
 stage=$(mktemp -d "$out/stage.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 umask 077
-cp "$build/app/launcher.exe" "$stage/launcher.exe"
-cp "$build/app/installer/launcher.msi" "$stage/launcher.msi"
+cp "$(built launcher)" "$stage/launcher.exe"
+cp "$(built msi)" "$stage/launcher.msi"
 
 # Signing: the certificate is checked first, so that a wrong one is named
 # plainly instead of failing somewhere inside the signing tool.
@@ -85,7 +108,7 @@ sign_file() {  # sign_file FILE: FILE (in the stage) signed and verified in plac
   local stamping=()
   [ -z "$timestamp" ] || stamping=(-t "$timestamp")
   osslsigncode sign -pkcs12 "$cert" -readpass "$stage/password" -h sha256 \
-    -n "$(cached LAUNCHER_PRODUCT_NAME)" "${stamping[@]}" \
+    -n "$(built product_name)" "${stamping[@]}" \
     -in "$stage/$1" -out "$stage/$1.signed" >"$stage/sign.log" 2>&1 ||
     { cat "$stage/sign.log" >&2; die "signing $1 failed"; }
   osslsigncode verify -CAfile "$stage/chain.pem" -in "$stage/$1.signed" \
@@ -95,19 +118,18 @@ sign_file() {  # sign_file FILE: FILE (in the stage) signed and verified in plac
 }
 
 # The installer carries the signed launcher and a signed setup DLL: it is
-# made again around them, with the same package code and dates, then
-# signed itself.
+# made again around them, with the same dates, then signed itself. Its
+# package code follows from its content, so it differs from the unsigned
+# package's.
 sign() {
   sign_file launcher.exe
   mkdir "$stage/msi"
   cp "$stage/launcher.exe" "$stage/msi/launcher.exe"
-  cp "$build/app/installer/launcher_msi/setup_actions.dll" \
-     "$build/app/installer/launcher_msi/launcher.ico" "$stage/msi/"
+  cp "$(built setup_dll)" "$stage/msi/setup_actions.dll"
+  cp "$(built icon)" "$stage/msi/launcher.ico"
   sign_file msi/setup_actions.dll
-  local code
-  code=$(msiinfo suminfo "$stage/launcher.msi" | sed -n 's/^Revision number (UUID): {\(.*\)}$/\1/p')
-  app/installer/make-msi.sh "$build/app/installer/launcher_msi.wxs" "$stage/msi" \
-    "$stage/launcher.msi" "$(cached LAUNCHER_MSI_EPOCH)" "$code"
+  app/installer/make-msi.sh "$(built msi_source)" "$stage/msi" \
+    "$stage/launcher.msi" "$(built epoch)"
   rm -rf "$stage/msi"
   sign_file launcher.msi
   echo "signed and verified: $(openssl x509 -in "$stage/cert.pem" -noout -subject)"
@@ -124,11 +146,25 @@ mv "$stage/launcher.exe" "$stage/launcher.msi" "$stage/zip/"
 sed "s/@VERSION@/$version/" docs/publishers.txt | sed 's/$/\r/' >"$stage/zip/PUBLISHERS.TXT"
 (cd "$stage/zip" && sha256sum launcher.exe launcher.msi PUBLISHERS.TXT >SHA256SUMS)
 chmod 644 "$stage/zip"/*
-# The zip's dates are the build's time stamp, as the launcher's is.
-epoch=$(cached LAUNCHER_SOURCE_DATE_EPOCH)
-(cd "$stage/zip" && TZ=UTC touch -d "@${epoch:-0}" ./* &&
- zip -q -X "$stage/$zip_name" launcher.exe launcher.msi PUBLISHERS.TXT SHA256SUMS)
-chmod 644 "$stage/$zip_name"
-mv "$stage/$zip_name" "$out/$zip_name"
-echo "$out/$zip_name"
+# The zip's dates are the build's, as the launcher's is.
+(cd "$stage/zip" && TZ=UTC touch -d "@$(built epoch)" ./* &&
+ zip -q -X "$stage/$name.zip" launcher.exe launcher.msi PUBLISHERS.TXT SHA256SUMS)
+unzip -tq "$stage/$name.zip" >/dev/null || die "the zip does not check"
+chmod 644 "$stage/$name.zip"
+
+# The image, with its line in a SHA256SUMS beside it.
+if [ -n "$disc" ]; then
+  mkdir "$stage/image"
+  scripts/disc-image.sh --msi "$stage/zip/launcher.msi" --epoch "$(built epoch)" \
+    ${label:+--label "$label"} -- "$disc" "$stage/image/$name.iso" >&2 ||
+    die "the disc image was not made"
+fi
+
+mv "$stage/$name.zip" "$out/$name.zip"
+echo "$out/$name.zip"
 (cd "$stage/zip" && cat SHA256SUMS)
+if [ -n "$disc" ]; then
+  mv "$stage/image/$name.iso" "$stage/image/SHA256SUMS" "$out/"
+  echo "$out/$name.iso"
+  cat "$out/SHA256SUMS"
+fi

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the launcher's MSI with wixl and finishes what wixl leaves out or
 # gets wrong, so that the package is the same bytes on every build:
-#   make-msi.sh WXS STAGE OUT.MSI EPOCH PACKAGE_CODE
-# STAGE holds the files the WXS names, by name alone; their dates, the package's own and
-# the cabinet's are EPOCH (seconds since 1970), and the package code (the
-# summary's revision number) is PACKAGE_CODE instead of a random one.
+#   make-msi.sh WXS STAGE OUT.MSI EPOCH
+# STAGE holds the files the WXS names, by name alone; their dates, the
+# package's own and the cabinet's are EPOCH (seconds since 1970), and the
+# package code (the summary's revision number) follows from the package's
+# content instead of being a random one: the same bytes give the same
+# code, and packages that differ in anything have different ones.
 set -euo pipefail
-wxs=$1 stage=$2 out=$3 epoch=$4 package_code=$5
+wxs=$1 stage=$2 out=$3 epoch=$4
 export TZ=UTC
 at=$(date -u -d "@$epoch" '+%F %T')
 frozen() { faketime -f "$at" "$@"; }
@@ -45,6 +47,12 @@ query "UPDATE \`Directory\` SET \`DefaultDir\`='$folder' WHERE \`Directory\`='IN
 query "UPDATE \`Shortcut\` SET \`Name\`='$shortcut' WHERE \`Shortcut\`='LauncherShortcut'"
 # DISCPATH reaches the installation itself when it runs elevated.
 query "UPDATE \`Property\` SET \`Value\`='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;DISCPATH' WHERE \`Property\`='SecureCustomProperties'"
-frozen msibuild "$out.tmp" -s "$product" "$(column Property Manufacturer 2)" \
-  "Intel;1033" "{$package_code}"
+summary() {  # summary PACKAGE_CODE
+  frozen msibuild "$out.tmp" -s "$product" "$(column Property Manufacturer 2)" \
+    "Intel;1033" "{$1}"
+}
+summary 00000000-0000-0000-0000-000000000000
+package_code=$(sha256sum "$out.tmp" | tr 'a-f' 'A-F' |
+  sed -E 's/^(.{8})(.{4})(.{4})(.{4})(.{12}).*/\1-\2-\3-\4-\5/')
+summary "$package_code"
 mv "$out.tmp" "$out"

@@ -16,7 +16,7 @@
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 disc=$1 msi=$2
-image() { "$source_dir/scripts/disc-image.sh" --msi "$msi" --epoch 1700000000 "$@"; }
+image() { "$source_dir/scripts/disc-image.sh" --unsigned --msi "$msi" --epoch 1700000000 "$@"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
@@ -35,6 +35,34 @@ grep -q '^shellexecute=INSTALL\\LAUNCHER.MSI'$'\r''$' content/AUTORUN.INF ||
   fail "AUTORUN.INF does not offer the installer: $(cat content/AUTORUN.INF)"
 cmp -s content/KX31.TXT good/KX31.TXT || fail "the disc's own files are not in the image"
 echo "accepted: the demo disc, twice the same bytes, the installer offered"
+
+# What every reader sees: folders 0755 and files 0644 in the Rock Ridge
+# names, whoever made the image; every date the one given; the volume's
+# publisher and application; the image's sum beside it.
+modes=$(xorriso -indev one.iso -find / -exec lsdl 2>/dev/null | awk '{ print $1 }' | sort -u | tr '\n' ' ')
+[ "$modes" = "-rw-r--r-- drwxr-xr-x " ] || fail "the image's modes are $modes"
+dates=$(TZ=UTC xorriso -indev one.iso -find / -exec lsdl 2>/dev/null | awk '{ print $6, $7, $8 }' | sort -u)
+[ "$dates" = "$(date -u -d @1700000000 '+%b %e %Y' | tr -s ' ')" ] || fail "the image's dates are $dates"
+# ISO 9660 keeps these fields in capitals.
+fields=$(xorriso -indev one.iso -pvd_info 2>/dev/null)
+property() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
+grep -qix "Publisher Id : $(property Manufacturer)" <<<"$fields" &&
+  grep -qix "App Id       : $(property ProductName) $(property ProductVersion)" <<<"$fields" ||
+  fail "the image's fields: $fields"
+grep -qx "[0-9a-f]\{64\}  one.iso" SHA256SUMS && grep -qx "[0-9a-f]\{64\}  two.iso" SHA256SUMS &&
+  sha256sum --quiet -c SHA256SUMS || fail "SHA256SUMS beside the images: $(cat SHA256SUMS)"
+echo "accepted: modes $modes, publisher and application set, the sums beside the images"
+
+# An unsigned installer goes on a disc only when asked for.
+if "$source_dir/scripts/disc-image.sh" --msi "$msi" --epoch 1700000000 good unasked.iso >/dev/null 2>message; then
+  fail "an unsigned installer was put on a disc unasked"
+fi
+grep -q 'is not signed' message && [ ! -e unasked.iso ] || fail "for an unsigned installer: $(cat message)"
+image good asked.iso >/dev/null 2>message && grep -q 'unsigned' message ||
+  fail "--unsigned did not say the installer is unsigned: $(cat message)"
+"$source_dir/scripts/disc-image.sh" --help >help || fail "--help did not exit 0"
+grep -q -- '--unsigned' help && [ "$(wc -l <help)" -gt 10 ] || fail "--help: $(cat help)"
+echo "refused, as it should: an unsigned installer unless --unsigned; --help tells it all"
 
 refused() {  # refused WORDS FOLDER [OPTION...]: no image, a message naming the fault
   refused_as out.iso "$@"
