@@ -90,8 +90,10 @@ if grep -q 'has no signature' <<<"$verified"; then
   [ $unsigned = yes ] ||
     refuse "$shown is not signed: sign the release (scripts/release.sh --cert), or give --unsigned to put an unsigned installer on the disc"
   echo "disc-image: the installer is $shown, unsigned" >&2
+elif [ -n "$signer" ]; then
+  echo "disc-image: the installer is $shown, signed by $signer" >&2
 else
-  echo "disc-image: the installer is $shown, signed by ${signer:-a signer osslsigncode does not name}" >&2
+  refuse "$shown: its signature cannot be read (osslsigncode verify says: $(tail -n1 <<<"$verified"))"
 fi
 [ -d "$disc" ] || refuse "$disc is not a folder"
 # The latest date ISO 9660 writes in a file's record: 2155-12-31 23:59:59.

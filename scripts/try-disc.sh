@@ -52,12 +52,14 @@ if [ "${1:-}" != --inside ]; then
   exec ./scripts/win32-runtime.sh run --timeout 600 -- ./scripts/try-disc.sh "${flags[@]}"
 fi
 
-# Inside the runtime: a private Wine machine with the disc's content in E:.
+# Inside the runtime: its own Wine machine (ready-made in the guest), with
+# the disc's content in E:.
 work=$2
-export LAUNCHER_WINE_ROOT=$work/wine
+export LAUNCHER_WINE_ROOT=/var/lib/launcher-wine/wine
 session=$source_dir/scripts/wine-session.sh
 prefix=$LAUNCHER_WINE_ROOT/prefix
 mkdir -p "$LAUNCHER_WINE_ROOT"
+rm -rf "$LAUNCHER_WINE_ROOT/disc"
 cp -a "$work/content" "$LAUNCHER_WINE_ROOT/disc"
 "$session" start >/dev/null
 trap '"$session" stop' EXIT
