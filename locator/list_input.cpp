@@ -2,9 +2,9 @@
 
 namespace locator {
 
-namespace {
-
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+namespace {
 
 std::wstring QuotedItem(const std::wstring& line, std::size_t openingQuote) {
   const std::size_t start = openingQuote + 1;

@@ -15,4 +15,7 @@ namespace locator {
 
 std::wstring FirstItem(const std::wstring& line);
 
+// A blank, as list input skips it: a space or a tab.
+bool IsBlank(wchar_t c);
+
 }  // namespace locator

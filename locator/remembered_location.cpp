@@ -86,11 +86,10 @@ bool DependsOnCurrentDirectory(const std::wstring& Path) {
 }
 
 PresetFault FaultOfPreset(const std::wstring& Path) {
-  const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
   if (Path.find_first_of(L"\r\n") != std::wstring::npos) {
     return PresetFault::kLineBreak;
   }
-  if (!Path.empty() && (blank(Path.front()) || blank(Path.back()))) {
+  if (!Path.empty() && (IsBlank(Path.front()) || IsBlank(Path.back()))) {
     return PresetFault::kBlankAtAnEnd;
   }
   if (Path.find_first_of(L"<>\"|?*") != std::wstring::npos) {

@@ -125,6 +125,10 @@ std::wstring ShortPath(const std::wstring& path) {
   return shortForm;
 }
 
+// The attributes that keep a file from being replaced or deleted.
+constexpr DWORD kProtecting =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 // Clears a file's read-only, hidden and system attributes, which keep it
 // from being replaced, and puts them back unless told to keep the change.
 class ProtectionLifted {
@@ -148,8 +152,6 @@ class ProtectionLifted {
   void Keep() { old_ = 0; }
 
  private:
-  static constexpr DWORD kProtecting =
-      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const std::wstring& path_;
   DWORD old_ = 0;
 };
@@ -271,8 +273,6 @@ void Win32Platform::DeleteFileAnyAttributes(const std::wstring& path) {
     throw FailureOf(error);
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw FailureOf(ERROR_ACCESS_DENIED);
-  constexpr DWORD kProtecting =
-      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   if ((attributes & kProtecting) &&
       !::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) {
     throw LastFailure();
